@@ -1,5 +1,7 @@
 #include "audio_line_parameters.h"
 
+#include <cstdint>
+
 void TWaveInDeviceID::setId(int value) {
     if (value == id_) return;
     id_ = value;
@@ -20,9 +22,15 @@ void TAudioLineParameters::write(int& field, int value) {
     Changed();
 }
 
-void TAudioLineParameters::setChannels(int value) { write(channels_, value); }
-void TAudioLineParameters::setFrequency(int value) { write(frequency_, value); }
-void TAudioLineParameters::setBitsPerSample(int value) { write(bits_, value); }
+void TAudioLineParameters::setChannels(int value) {
+    write(channels_, value);
+}
+void TAudioLineParameters::setFrequency(int value) {
+    write(frequency_, value);
+}
+void TAudioLineParameters::setBitsPerSample(int value) {
+    write(bits_, value);
+}
 
 void TAudioLineParameters::Changed() {
     if (OnChange) OnChange(this);
@@ -40,6 +48,13 @@ void TAudioLineParameters::Assign(const TPersistent& source) {
 
 std::array<std::uint8_t, 18> TAudioLineParameters::formatBlock() const {
     return pcmFormatBlock(frequency_, channels_, bits_);
+}
+
+std::int64_t productDiv8(int a, int b, int c) {
+    const __int128 p = static_cast<__int128>(a) * b * c / 8;
+    if (p > INT64_MAX) return INT64_MAX;
+    if (p < INT64_MIN) return INT64_MIN;
+    return static_cast<std::int64_t>(p);
 }
 
 namespace {
@@ -60,9 +75,11 @@ std::array<std::uint8_t, 18> pcmFormatBlock(int frequency, int channels, int bit
     put16(b, 0, 1);  // PCM
     put16(b, 2, ch);
     put32(b, 4, static_cast<std::uint32_t>(frequency));
-    put32(b, 8,
-          static_cast<std::uint32_t>(static_cast<long long>(frequency) * channels * bitsPerSample / 8));
-    put16(b, 12, static_cast<std::uint16_t>(ch * bits / 8));
+    // The field holds the low 32 bits of the exact count.
+    const __int128 perSecond = static_cast<__int128>(frequency) * channels * bitsPerSample / 8;
+    put32(b, 8, static_cast<std::uint32_t>(static_cast<unsigned __int128>(perSecond)));
+    // Alignment from the two 16-bit fields; their product can exceed an int.
+    put16(b, 12, static_cast<std::uint32_t>(ch) * bits / 8);
     put16(b, 14, bits);
     put16(b, 16, 0);
     return b;

@@ -8,6 +8,9 @@
 
 #include "component.h"
 
+// a × b × c ÷ 8, truncated toward zero, clamped to the 64-bit range.
+std::int64_t productDiv8(int a, int b, int c);
+
 using TNotifyEvent = std::function<void(TPersistent* sender)>;
 
 class TWaveInDeviceID : public TPersistent {
@@ -34,10 +37,12 @@ public:
     void setFrequency(int value);
     void setBitsPerSample(int value);
 
-    // Derived byte counts, integer arithmetic truncating toward zero.
-    int bytesPerFrame() const { return channels_ * bits_ / 8; }
-    int bytesPerBuffer(int frames) const { return channels_ * frames * bits_ / 8; }
-    int bytesPerSecond() const { return frequency_ * channels_ * bits_ / 8; }
+    // Derived byte counts, integer arithmetic truncating toward zero. The values are stored
+    // unchecked, so the products never overflow: they are exact, or clamped to the 64-bit range
+    // for absurd values. Callers range-check the result.
+    std::int64_t bytesPerFrame() const { return productDiv8(channels_, bits_, 1); }
+    std::int64_t bytesPerBuffer(int frames) const { return productDiv8(channels_, frames, bits_); }
+    std::int64_t bytesPerSecond() const { return productDiv8(frequency_, channels_, bits_); }
 
     // The 18-byte little-endian PCM format block (WAVEFORMATEX) for this format.
     std::array<std::uint8_t, 18> formatBlock() const;

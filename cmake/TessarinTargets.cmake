@@ -44,10 +44,18 @@ function(tessarin_add_test name)
     TESSARIN_APP_DIR="${TESSARIN_APP_DIR}"
     TESSARIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   set(env QT_QPA_PLATFORM=offscreen ${ARG_ENVIRONMENT})
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${env}")
+  # An empty LABELS value would swallow the next property name, so it is given only when set.
+  if(ARG_LABELS)
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+      PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${env}")
+  else()
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+      PROPERTIES ENVIRONMENT "${env}")
+  endif()
 endfunction()
 
 # tessarin_add_fuzzer(name SOURCES ... LIBS ... [CORPUS dir] [DICT file])

@@ -1,0 +1,135 @@
+#include "configuracoes_usuario.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+
+#include "ini_reader.h"
+#include "program_path.h"
+
+namespace {
+
+constexpr const char* kSecao = "geral";
+
+struct Local {
+    std::string pasta;
+    std::string nomePrograma;
+    std::string nomeArquivo;  // cache of the file name for getNomeArquivo
+};
+
+Local& local() {
+    static Local l;
+    return l;
+}
+
+std::string& idiomaClasse() {
+    static std::string idioma;
+    return idioma;
+}
+
+std::string nomePrograma() {
+    if (!local().nomePrograma.empty()) return local().nomePrograma;
+    const std::string caminho = programPath();
+    const auto barra = caminho.rfind('/');
+    return barra == std::string::npos ? caminho : caminho.substr(barra + 1);
+}
+
+std::string pastaPrograma() {
+    return local().pasta.empty() ? programDir() : local().pasta;
+}
+
+bool escreverTudo(int fd, const std::string& texto) {
+    std::size_t escritos = 0;
+    while (escritos < texto.size()) {
+        const ssize_t n = ::write(fd, texto.data() + escritos, texto.size() - escritos);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        escritos += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool converterInteiro(const std::string& texto, int& valor) {
+    const char* inicio = texto.data();
+    const char* fim = texto.data() + texto.size();
+    // from_chars takes a '-' sign only; a '+' is skipped here, but not in front of a '-'.
+    if (inicio != fim && *inicio == '+') {
+        ++inicio;
+        if (inicio != fim && *inicio == '-') return false;
+    }
+    int lido = 0;
+    const auto [ptr, ec] = std::from_chars(inicio, fim, lido, 10);
+    if (ec != std::errc() || ptr != fim) return false;
+    valor = lido;
+    return true;
+}
+
+void ConfiguracoesUsuario::setLocal(const std::string& pasta, const std::string& nomePrograma) {
+    local().pasta = pasta;
+    local().nomePrograma = nomePrograma;
+}
+
+std::string ConfiguracoesUsuario::caminhoArquivo() {
+    // The program file has no extension on Linux: the settings file is its name plus ".ini".
+    return pastaPrograma() + "/" + nomePrograma() + ".ini";
+}
+
+const std::string& ConfiguracoesUsuario::getNomeArquivo() const {
+    local().nomeArquivo = nomePrograma() + ".ini";
+    return local().nomeArquivo;
+}
+
+std::string ConfiguracoesUsuario::lerIdioma() {
+    idiomaClasse() = lerValorIni(caminhoArquivo(), kSecao, "idioma");
+    return idiomaClasse();
+}
+
+const std::string& ConfiguracoesUsuario::getIdioma() {
+    return idiomaClasse();
+}
+
+ConfiguracoesUsuario::ConfiguracoesUsuario() {
+    const std::string caminho = caminhoArquivo();
+    int afinacao = 0;
+    int tipo = 0;
+    if (converterInteiro(lerValorIni(caminho, kSecao, "afinacaoSelecionada", "0"), afinacao) &&
+        converterInteiro(lerValorIni(caminho, kSecao, "tipoSistema", "0"), tipo)) {
+        afinacaoSelecionada_ = afinacao;
+        tipoSistema_ = tipo;
+    }
+}
+
+void ConfiguracoesUsuario::salvar(int afinacaoSelecionada, int tipoSistema,
+                                  const std::string& idioma) {
+    afinacaoSelecionada_ = afinacaoSelecionada;
+    tipoSistema_ = tipoSistema;
+    idiomaClasse() = idioma;
+    const std::string texto = "[geral]\r\nidioma=" + idioma +
+                              "\r\nafinacaoSelecionada=" + std::to_string(afinacaoSelecionada) +
+                              "\r\ntipoSistema=" + std::to_string(tipoSistema) + "\r\n";
+    const std::string caminho = caminhoArquivo();
+    // A settings file that may not be written stays as it is.
+    if (::access(caminho.c_str(), F_OK) == 0 && ::access(caminho.c_str(), W_OK) != 0) return;
+    // Written beside the file and renamed over it, so a failed write never leaves a cut file.
+    std::string temporario = caminho + ".XXXXXX";
+    const int fdTemp = ::mkstemp(temporario.data());
+    if (fdTemp >= 0) {
+        const bool escrito = ::fchmod(fdTemp, 0644) == 0 && escreverTudo(fdTemp, texto);
+        const bool fechado = ::close(fdTemp) == 0;
+        if (escrito && fechado && ::rename(temporario.c_str(), caminho.c_str()) == 0) return;
+        ::unlink(temporario.c_str());
+        if (escrito && fechado) return;  // the file itself cannot be replaced: give up silently
+    }
+    // No new file can be made in the folder: write in place when the file itself is writable.
+    const int fd = ::open(caminho.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) return;  // not writable: this run's settings are lost without notice
+    escreverTudo(fd, texto);
+    ::close(fd);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The user's settings, kept between runs in "<program name>.ini" beside the program:
+//
+//   [geral]
+//   idioma=<display name of the language>
+//   afinacaoSelecionada=<index of the selected tuning>
+//   tipoSistema=<frequency correction: 1 adds one bin, 2 subtracts one, other values none>
+//
+// Reading never fails: a missing file, section or key gives the defaults (empty name, 0, 0), and
+// a tuning index or system type that is no decimal integer sets both numbers to 0. Writing
+// replaces the whole file with exactly those four lines (CR LF each) and fails silently.
+
+#include <string>
+
+class ConfiguracoesUsuario {
+public:
+    // Reads "afinacaoSelecionada" and "tipoSistema".
+    ConfiguracoesUsuario();
+
+    // Reads "idioma" (empty when missing or unreadable), keeps it as the class-wide language
+    // name and returns it. Needs no instance.
+    static std::string lerIdioma();
+    // The language name last read or saved; empty at program start.
+    static const std::string& getIdioma();
+
+    int getAfinacaoSelecionada() const { return afinacaoSelecionada_; }
+    int getTipoSistema() const { return tipoSistema_; }
+    const std::string& getNomeArquivo() const;
+
+    // Keeps the three values and writes the file.
+    void salvar(int afinacaoSelecionada, int tipoSistema, const std::string& idioma);
+
+    // Where the settings file lives: "<pasta>/<nomePrograma>.ini". By default the running
+    // program's folder and file name; tests point it elsewhere. Empty arguments restore the
+    // default.
+    static void setLocal(const std::string& pasta, const std::string& nomePrograma);
+    // Full path of the settings file.
+    static std::string caminhoArquivo();
+
+private:
+    int afinacaoSelecionada_ = 0;
+    int tipoSistema_ = 0;
+};
+
+// A decimal integer, optionally signed, that fits in 32 bits; false for anything else.
+bool converterInteiro(const std::string& texto, int& valor);

@@ -1,0 +1,213 @@
+// TXMLParser: document loading, the scan loop and the markup parts (prolog, comment, processing
+// instruction, tag, CDATA). Text parts and references: xml_references.cpp; DOCTYPE: xml_dtd.cpp.
+#include <cstring>
+
+#include "libxmlparser.h"
+
+namespace {
+const char kEmptyText[] = "";
+
+// True when `p` starts with `lit`; stops at the first difference, so never reads past a NUL.
+inline bool startsWith(const char* p, const char* lit) {
+    while (*lit) {
+        if (*p != *lit) return false;
+        ++p;
+        ++lit;
+    }
+    return true;
+}
+
+std::string upperAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+}  // namespace
+
+TXMLParser::TXMLParser() : ResumeStack(TextEncoding) {
+    Clear();
+}
+
+TXMLParser::~TXMLParser() = default;
+
+void TXMLParser::resetScanState() {
+    PartKind = ptNone;
+    PartName.clear();
+    PartContent.clear();
+    PartBegin = PartEnd = nullptr;
+    PartAttributes.Clear();
+    next_ = nullptr;
+    ResumeStack.Clear();
+    ResumeStack.ReleaseRetired();
+    ended_ = false;
+    expansionUsed_ = 0;
+    semiCache_ = semiLtCache_ = DelimCache{};
+}
+
+void TXMLParser::Clear() {
+    owned_.reset();
+    Buffer = nullptr;
+    BufferSize = 0;
+    SourceName.clear();
+    DeclaredVersion.clear();
+    DeclaredEncoding.clear();
+    DoctypeRootName.clear();
+    DeclaredStandalone = false;
+    DoctypeEnd = nullptr;
+    doctypeBegin_ = nullptr;
+    CollapseWhitespace = true;
+    // A new document starts at its beginning even when the caller skips StartScan.
+    resetScanState();
+}
+
+bool TXMLParser::LoadFromBuffer(const char* text) {
+    Clear();
+    if (!text) text = kEmptyText;
+    const std::size_t n = std::strlen(text);
+    char* buf = new (std::nothrow) char[n + 1];
+    if (!buf) return false;
+    std::memcpy(buf, text, n + 1);
+    owned_.reset(buf);
+    Buffer = buf;
+    BufferSize = n + 1;
+    SourceName = "<MEM>";
+    return true;
+}
+
+void TXMLParser::SetBuffer(const char* text) {
+    Clear();
+    Buffer = text ? text : kEmptyText;
+    SourceName = "<REFERENCE>";
+}
+
+const char* TXMLParser::GetDocBuffer() const {
+    return Buffer ? Buffer : kEmptyText;
+}
+
+void TXMLParser::StartScan() {
+    resetScanState();
+}
+
+const char* TXMLParser::lastCharOf(const char* from) {
+    return from + std::strlen(from) - 1;
+}
+
+bool TXMLParser::Scan() {
+    if (ended_ || !Buffer) {
+        ended_ = true;
+        return false;
+    }
+    for (;;) {
+        const char* p = next_ ? next_ : Buffer;
+        // The end of an entity's replacement text: go on where its reference was (several
+        // replacement texts may end at the same place).
+        while (*p == '\0' && ResumeStack.Count() > 0) p = ResumeStack.Pop();
+        if (*p == '\0') {
+            ResumeStack.Clear();
+            PartBegin = Buffer + std::strlen(Buffer);
+            PartEnd = PartBegin > Buffer ? PartBegin - 1 : PartBegin;
+            next_ = PartBegin;
+            ended_ = true;
+            return false;
+        }
+        PartBegin = PartEnd = p;
+        if (*p != '<') {
+            if (scanText()) return true;
+            continue;  // whitespace only: dropped
+        }
+        if (startsWith(p, "<?xml") && IsXmlWs(p[5]))
+            scanProlog();
+        else if (p[1] == '?')
+            scanPI();
+        else if (startsWith(p, "<!--"))
+            scanComment();
+        else if (startsWith(p, "<!DOCTYPE"))
+            scanDoctype();
+        else if (startsWith(p, "<![CDATA["))
+            scanCData();
+        else
+            scanTag();
+        next_ = PartEnd + 1;
+        return true;
+    }
+}
+
+void TXMLParser::scanProlog() {
+    PartKind = ptXmlProlog;
+    PartName.clear();
+    PartContent.clear();
+    const char* start = PartBegin + 5;
+    const char* stop;
+    PartAttributes.Analyze(start, stop);
+    if (ResumeStack.Count() == 0) {
+        DeclaredVersion = PartAttributes.Value("version");
+        DeclaredEncoding = PartAttributes.Value("encoding");
+        DeclaredStandalone = PartAttributes.Value("standalone") == "yes";
+    }
+    const char* e = std::strstr(start, "?>");
+    PartEnd = e ? e + 1 : lastCharOf(start);
+    const std::string& enc = PartAttributes.Value("encoding");
+    TextEncoding = enc.empty() ? std::string("UTF-8") : upperAscii(enc);
+}
+
+void TXMLParser::scanComment() {
+    PartKind = ptComment;
+    const char* e = std::strstr(PartBegin + 4, "-->");
+    PartEnd = e ? e + 2 : lastCharOf(PartBegin + 4);
+}
+
+void TXMLParser::scanPI() {
+    PartKind = ptPI;
+    const char* t = PartBegin + 2;
+    const char* q = t;
+    if (*q) {
+        ++q;  // the target takes at least one character
+        while (*q && !IsXmlWs(*q) && *q != '>' && *q != '?') ++q;
+    }
+    PartName.assign(t, q);
+    const char* e = std::strstr(t, "?>");
+    if (e) {
+        // e == t only for "<??>", where the target took the '?' of "?>".
+        PartContent.assign(q, e > q ? e : q);
+        PartEnd = e + 1;
+    } else {
+        PartContent.assign(q);
+        PartEnd = lastCharOf(q);
+    }
+    const char* stop;
+    PartAttributes.Analyze(PartContent.c_str(), stop);
+}
+
+void TXMLParser::scanCData() {
+    PartKind = ptCData;
+    const char* s = PartBegin + 9;
+    const char* e = std::strstr(s, "]]>");
+    const char* contentEnd = e ? e : s + std::strlen(s);
+    PartContent = TranslateEncoding(std::string(s, contentEnd));
+    PartEnd = e ? e + 2 : lastCharOf(s);
+}
+
+void TXMLParser::scanTag() {
+    PartKind = ptStartTag;
+    const char* q = PartBegin + 1;
+    if (*q == '/') {
+        PartKind = ptEndTag;
+        ++q;
+    }
+    const char* n = q;
+    if (*q) {
+        ++q;  // a name takes at least one character
+        while (*q && !IsXmlWs(*q) && *q != '/' && *q != '>') ++q;
+    }
+    PartName.assign(n, q);
+    PartContent.clear();
+    const char* stop;
+    PartAttributes.Analyze(q, stop);
+    if (*stop == '/' && PartKind == ptStartTag) PartKind = ptEmptyTag;
+    const char* e = *stop == '>' ? stop : std::strchr(stop, '>');
+    PartEnd = e ? e : lastCharOf(stop);
+    if (PartKind != ptEndTag) {
+        applyAttrDefaults();
+        processAttributes();
+    }
+}

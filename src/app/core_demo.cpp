@@ -24,7 +24,8 @@ int main() {
     estimador.calcularDesvios();
 
     std::printf("bin width %.6f Hz\n", estimador.larguraBin());
-    std::printf("%-6s %10s %10s %10s %12s\n", "string", "target Hz", "played Hz", "peak Hz", "deviation");
+    std::printf("%-6s %10s %10s %10s %12s\n", "string", "target Hz", "played Hz", "peak Hz",
+                "deviation");
     for (int corda = 0; corda < 6; ++corda) {
         for (double detune : {0.0, 1.5}) {
             TReplaySource fonte;
@@ -34,8 +35,9 @@ int main() {
             fft.setBufSize(EstimadorAfinacao::kTamanhoFFT);
             const double played = violao.getFrequencia(corda) + detune;
             for (int b = 0; b < 5; ++b)
-                fonte.play(sineTone8(played, 11025, EstimadorAfinacao::kTamanhoBuffer, 100.0,
-                                     static_cast<long long>(b) * EstimadorAfinacao::kTamanhoBuffer));
+                fonte.play(
+                    sineTone8(played, 11025, EstimadorAfinacao::kTamanhoBuffer, 100.0,
+                              static_cast<long long>(b) * EstimadorAfinacao::kTamanhoBuffer));
             estimador.setCordaSelecionada(corda);
             std::printf("%-6s %10.3f %10.3f %10.3f %+12.4f\n", violao.getNomeNota(corda).c_str(),
                         violao.getFrequencia(corda), played, estimador.frequenciaPico(fft),

@@ -11,7 +11,8 @@
 enum : std::uint8_t {
     kAudioBufferReady = 0,   // a buffer (recorder) or a spectrum (analyser) is ready
     kAudioDeviceClosed = 1,  // the recorder's device was closed
-    kAudioDevicePrepared = 2 // the recorder's device was opened / the analyser's tables were prepared
+    kAudioDevicePrepared =
+        2  // the recorder's device was opened / the analyser's tables were prepared
 };
 
 class TAudioClientEvent {
@@ -30,7 +31,9 @@ public:
 
     bool empty() const { return target_ == nullptr || method_ == nullptr; }
     TComponent* target() const { return target_; }
-    void operator()(TComponent* sender, std::uint8_t kind) const { (target_->*method_)(sender, kind); }
+    void operator()(TComponent* sender, std::uint8_t kind) const {
+        (target_->*method_)(sender, kind);
+    }
 
     friend bool operator==(const TAudioClientEvent& a, const TAudioClientEvent& b) {
         return a.target_ == b.target_ && a.method_ == b.method_;

@@ -45,4 +45,3 @@ public:
     virtual void AddClient(const TAudioClientEvent& callback) = 0;
     virtual void RemoveClient(const TAudioClientEvent& callback) = 0;
 };
-

@@ -5,7 +5,9 @@ void TBarAnalysis::AddClient(const TAudioClientEvent& callback) {
     if (clients_.add(callback)) FreeNotification(callback.target());
 }
 
-void TBarAnalysis::RemoveClient(const TAudioClientEvent& callback) { clients_.remove(callback); }
+void TBarAnalysis::RemoveClient(const TAudioClientEvent& callback) {
+    clients_.remove(callback);
+}
 
 void TBarAnalysis::Notification(TComponent* component, TOperation operation) {
     if (operation == TOperation::opRemove) clients_.removeTarget(component);

@@ -31,7 +31,9 @@ public:
     // Makes the bytes the latest completed buffer and tells the clients (kind 0). The frame count
     // follows from the byte count and the format.
     void play(const std::uint8_t* bytes, int byteCount);
-    void play(const std::vector<std::uint8_t>& bytes) { play(bytes.data(), static_cast<int>(bytes.size())); }
+    void play(const std::vector<std::uint8_t>& bytes) {
+        play(bytes.data(), static_cast<int>(bytes.size()));
+    }
 
 protected:
     void Notification(TComponent* component, TOperation operation) override;

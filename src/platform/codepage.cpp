@@ -57,11 +57,16 @@ std::string fromUtf8(const std::string& utf8, char unmapped) {
     std::size_t i = 0;
     while (i < n) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        int len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        int len = c < 0x80           ? 1
+                  : (c >> 5) == 0x6  ? 2
+                  : (c >> 4) == 0xE  ? 3
+                  : (c >> 3) == 0x1E ? 4
+                                     : 0;
         char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
         bool valid = len > 0 && i + static_cast<std::size_t>(len) <= n;
         for (int k = 1; valid && k < len; ++k) {
-            const unsigned char cc = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
+            const unsigned char cc =
+                static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
             if ((cc & 0xC0) != 0x80) valid = false;
             cp = (cp << 6) | (cc & 0x3F);
         }

@@ -46,7 +46,7 @@ private:
     void removeComponent(TComponent* child);
 
     TComponent* owner_;
-    std::vector<TComponent*> components_;     // owned, destroyed with this component
+    std::vector<TComponent*> components_;    // owned, destroyed with this component
     std::vector<TComponent*> freeNotifies_;  // told of this component's destruction
     bool destroying_ = false;
 };

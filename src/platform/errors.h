@@ -30,7 +30,8 @@ public:
 // An audio device error carrying the wave-in result code.
 class EInOutError : public Exception {
 public:
-    EInOutError(const std::string& message, int errorCode) : Exception(message), errorCode_(errorCode) {}
+    EInOutError(const std::string& message, int errorCode)
+        : Exception(message), errorCode_(errorCode) {}
     const char* className() const override { return "EInOutError"; }
     int ErrorCode() const { return errorCode_; }
 

@@ -22,9 +22,13 @@ const std::array<double, kNotasMIDI>& frequencias() {
 }
 }  // namespace
 
-const std::string& nomeNotaMIDI(int nota) { return nomes()[static_cast<unsigned>(nota) % 12]; }
+const std::string& nomeNotaMIDI(int nota) {
+    return nomes()[static_cast<unsigned>(nota) % 12];
+}
 
-double frequenciaNotaMIDI(int nota) { return frequencias()[nota]; }
+double frequenciaNotaMIDI(int nota) {
+    return frequencias()[nota];
+}
 
 Afinacao::Afinacao(std::string instrumento, std::string tipoAfinacao, int numeroCordas,
                    std::vector<std::string> nomesNotas, std::vector<int> notasMIDI,

@@ -1,0 +1,47 @@
+#pragma once
+// SaidaMIDI: the reference-tone output. It opens the first MIDI output of the driver library
+// that works (the mapper first, then the devices in their numbering), selects the first program
+// and sends single short messages on it. With no output open it stays silent, without a message.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "maxmidi.h"
+
+class SaidaMIDI {
+public:
+    // Open parameter handed to every output the constructor tries.
+    static constexpr std::uint32_t kParametroAbertura = 78624;
+    // Program selected on channel 0 when the output opens (as sent, counting from 0).
+    static constexpr std::uint8_t kProgramaInicial = 27;
+
+    // Loads the driver library from the program's folder. Raises EMaxMidiException when it
+    // cannot be loaded or lacks a procedure.
+    SaidaMIDI();
+    // Same, with the library at `caminhoBiblioteca`.
+    explicit SaidaMIDI(const std::string& caminhoBiblioteca);
+    // Flushes, resets and closes an open output, then releases the library.
+    ~SaidaMIDI();
+
+    SaidaMIDI(const SaidaMIDI&) = delete;
+    SaidaMIDI& operator=(const SaidaMIDI&) = delete;
+
+    // Sends one short message now; nothing while the output is closed.
+    void enviarMensagem(std::uint8_t status, std::uint8_t dado1, std::uint8_t dado2);
+    // Bank select 0, then the program change, on the channel.
+    void selecionarPrograma(std::uint8_t canal, std::uint8_t programa);
+    // Stops every sounding note; the selected program stays. Nothing while closed.
+    void silenciar();
+
+    bool estaAberta() const { return saida_->IsOpen(); }
+    // The device last tried at construction (-1 is the mapper).
+    int getDispositivo() const { return dispositivo_; }
+
+private:
+    void abrir();
+
+    int dispositivo_ = -1;
+    std::unique_ptr<TMaxMidi> biblioteca_;
+    std::unique_ptr<TMaxMidiOut> saida_;
+};

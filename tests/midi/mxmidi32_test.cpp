@@ -1,0 +1,322 @@
+// Our driver library, libMxMidi32.so from the program's folder, end to end without a sound card:
+// the embedded synthesiser renders into a file (FluidSynth's file driver) and our own analyser
+// and pitch estimator listen to what it played.
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "estimador_afinacao.h"
+#include "fft.h"
+#include "maxmidi.h"
+#include "replay_source.h"
+
+namespace {
+
+const std::string kDriver = std::string(TESSARIN_APP_DIR) + "/libMxMidi32.so";
+constexpr int kRate = MXMIDI_SAMPLE_RATE;
+constexpr double kPi = 3.14159265358979323846;
+
+int threadCount() {
+    int count = 0;
+    if (DIR* dir = ::opendir("/proc/self/task")) {
+        while (const dirent* entry = ::readdir(dir)) count += entry->d_name[0] != '.';
+        ::closedir(dir);
+    }
+    return count;
+}
+
+std::string temporaryFolder() {
+    char pattern[] = "/tmp/mxmidi32-XXXXXX";
+    return ::mkdtemp(pattern) != nullptr ? pattern : "";
+}
+
+long fileFrames(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size / 4) : 0;
+}
+
+// Waits until the file driver has rendered `frames` frames (it writes at the pace of real time).
+bool waitForFrames(const std::string& path, long frames) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (fileFrames(path) < frames) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// The rendered file, mixed to mono (raw signed 16-bit little-endian stereo).
+std::vector<double> readMono(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<double> mono(bytes.size() / 4);
+    auto sample = [&](std::size_t i) {
+        return static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[i]) |
+                                         static_cast<std::uint8_t>(bytes[i + 1]) << 8);
+    };
+    for (std::size_t f = 0; f < mono.size(); ++f) {
+        mono[f] = (sample(4 * f) + sample(4 * f + 2)) / 2.0;
+    }
+    return mono;
+}
+
+double rms(const std::vector<double>& x, long from, long to) {
+    from = std::max(0L, from);
+    to = std::min(static_cast<long>(x.size()), to);
+    if (to <= from) return 0.0;
+    double sum = 0.0;
+    for (long i = from; i < to; ++i) sum += x[i] * x[i];
+    return std::sqrt(sum / static_cast<double>(to - from));
+}
+
+long ms(double milliseconds) {
+    return std::lround(milliseconds * kRate / 1000.0);
+}
+
+// `count` samples at 11025 Hz ending at frame `end` of the 48 kHz signal: windowed-sinc
+// low-pass at 5 kHz and resampling, then unsigned 8-bit with the peak at ±100.
+std::vector<std::uint8_t> captureFormat(const std::vector<double>& x, long end, int count) {
+    constexpr double kOut = EstimadorAfinacao::kTaxaAmostragem;
+    constexpr int kTaps = 48;
+    const double cutoff = 5000.0 / kRate;
+    std::vector<double> y(count);
+    const double start = end / static_cast<double>(kRate) - count / kOut;
+    for (int i = 0; i < count; ++i) {
+        const double t = (start + i / kOut) * kRate;
+        const long centre = std::lround(t);
+        double sum = 0.0;
+        for (long k = centre - kTaps; k <= centre + kTaps; ++k) {
+            if (k < 0 || k >= static_cast<long>(x.size())) continue;
+            const double d = k - t;
+            const double sinc = d == 0.0 ? 2 * cutoff : std::sin(2 * kPi * cutoff * d) / (kPi * d);
+            const double window = 0.5 + 0.5 * std::cos(kPi * d / (kTaps + 1));
+            sum += x[k] * sinc * window;
+        }
+        y[i] = sum;
+    }
+    double peak = 1e-9;
+    for (double v : y) peak = std::max(peak, std::fabs(v));
+    std::vector<std::uint8_t> bytes(count);
+    for (int i = 0; i < count; ++i)
+        bytes[i] = static_cast<std::uint8_t>(128 + std::lround(y[i] * 100 / peak));
+    return bytes;
+}
+
+// What the tuner's estimator reads for `corda` of a standard guitar from the latest 16384
+// samples before `end`: the frequency of the strongest bin in the string's band.
+double peakFrequency(const std::vector<double>& x, long end, int corda,
+                     EstimadorAfinacao& estimador) {
+    TReplaySource source;
+    source.setBufSize(EstimadorAfinacao::kTamanhoBuffer);
+    TFFT fft;
+    fft.setSource(&source);
+    fft.setBufSize(EstimadorAfinacao::kTamanhoFFT);
+    const int blocks = 5;  // 5 × 4069 samples cover the analyser's 16384
+    const auto bytes = captureFormat(x, end, blocks * EstimadorAfinacao::kTamanhoBuffer);
+    for (int b = 0; b < blocks; ++b) {
+        source.play(bytes.data() + b * EstimadorAfinacao::kTamanhoBuffer,
+                    EstimadorAfinacao::kTamanhoBuffer);
+    }
+    estimador.setCordaSelecionada(corda);
+    return estimador.frequenciaPico(fft);
+}
+
+// The frequency within ±2 % of `near` where the signal between the two frames is strongest,
+// to 0.01 % (a fine single-frequency transform at 48 kHz).
+double fundamental(const std::vector<double>& x, long from, long to, double near) {
+    double best = 0.0, bestFrequency = near;
+    for (double f = near * 0.98; f <= near * 1.02; f += near * 0.0001) {
+        const double w = 2 * kPi * f / kRate;
+        double c = 0.0, s = 0.0;
+        for (long i = std::max(0L, from); i < to; i += 2) {
+            c += x[i] * std::cos(w * i);
+            s += x[i] * std::sin(w * i);
+        }
+        if (std::hypot(c, s) > best) {
+            best = std::hypot(c, s);
+            bestFrequency = f;
+        }
+    }
+    return bestFrequency;
+}
+
+Afinacao standardGuitar() {
+    std::vector<int> notas = {40, 45, 50, 55, 59, 64};
+    std::vector<std::string> nomes;
+    std::vector<double> frequencias;
+    for (int n : notas) {
+        nomes.push_back(nomeNotaMIDI(n));
+        frequencias.push_back(frequenciaNotaMIDI(n));
+    }
+    return Afinacao("Guitar", "", 6, nomes, notas, frequencias);
+}
+
+class DriverEnvironment : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"MXMIDI32_AUDIO_FILE", "MXMIDI32_SOUNDFONT"}) ::unsetenv(name);
+    }
+    void TearDown() override {
+        for (const char* name : {"MXMIDI32_AUDIO_FILE", "MXMIDI32_SOUNDFONT"}) ::unsetenv(name);
+    }
+};
+
+using MxMidi32Library = DriverEnvironment;
+
+}  // namespace
+
+TEST_F(MxMidi32Library, ExportsEveryProcedureAndDescribesItsDevices) {
+    TMaxMidi lib(nullptr, kDriver);
+    EXPECT_EQ(lib.Version(), MXMIDI_VERSION);
+    const int devices = lib.GetNumOutDevices();
+    EXPECT_GE(devices, 1);  // the synthesiser, then any sequencer ports
+    char name[MXMIDI_MAX_DESCRIPTION];
+    EXPECT_EQ(lib.GetMidiOutDescription(MXMIDI_MAPPER, name), MXMIDI_OK);
+    EXPECT_STREQ(name, "MIDI Mapper");
+    EXPECT_EQ(lib.GetMidiOutDescription(0, name), MXMIDI_OK);
+    EXPECT_STREQ(name, "FluidSynth General MIDI synthesiser");
+    EXPECT_EQ(lib.GetMidiOutDescription(static_cast<uint16_t>(devices), name), MXMIDI_FAILED);
+    EXPECT_EQ(lib.GetMidiOutDescription(0, nullptr), MXMIDI_FAILED);
+    EXPECT_EQ(lib.OpenMidiOut(nullptr, static_cast<uint16_t>(devices), 0, 0), 0u);
+
+    // Handles the library never gave out are refused.
+    MIDIEVENT event{0, 0x90, 40, 127, 0};
+    EXPECT_EQ(lib.PutMidiOut(12345, &event), MXMIDI_FAILED);
+    EXPECT_EQ(lib.ResetMidiOut(12345), MXMIDI_FAILED);
+    EXPECT_EQ(lib.FlushMidiOut(0), MXMIDI_FAILED);
+    EXPECT_EQ(lib.CloseMidiOut(12345), MXMIDI_FAILED);
+
+    // No input, sync timer or MIDI files: each fails cleanly.
+    EXPECT_EQ(lib.GetNumInDevices(), 0);
+    EXPECT_EQ(lib.GetMidiInDescription(0, name), MXMIDI_FAILED);
+    EXPECT_EQ(lib.OpenMidiIn(nullptr, 0, 0, 0), 0u);
+    EXPECT_EQ(lib.GetMidiIn(1), nullptr);
+    EXPECT_EQ(lib.OpenSync(nullptr, 0, 10, 0), 0u);
+    EXPECT_EQ(lib.StartSync(1), MXMIDI_FAILED);
+    EXPECT_EQ(lib.GetTempo(1), 0u);
+    EXPECT_EQ(lib.OpenSMF("/tmp/x.mid", nullptr, 'r', nullptr), 0u);
+    EXPECT_EQ(lib.ReadSMF(1, 0, &event, 1), MXMIDI_FAILED);
+    EXPECT_EQ(lib.WriteMetaEvent(1, 0, 0x51, nullptr, 0), MXMIDI_FAILED);
+    // An output tied to a sync timer cannot open: there is none.
+    EXPECT_EQ(lib.OpenMidiOut(nullptr, 0, 77, 0), 0u);
+}
+
+TEST_F(MxMidi32Library, SynthesiserWithoutSoundFontDoesNotOpenAndLeavesNothingRunning) {
+    ::setenv("MXMIDI32_SOUNDFONT", "/nonexistent/none.sf2", 1);
+    TMaxMidi lib(nullptr, kDriver);
+    const int threads = threadCount();
+    TMaxMidiOut out;
+    out.setMaxMidi(&lib);
+    EXPECT_FALSE(out.Open(-1, 78624));
+    EXPECT_FALSE(out.Open(0, 78624));
+    EXPECT_EQ(threadCount(), threads);
+}
+
+// No audio server and no sound card: the PulseAudio client finds no server and ALSA's default
+// device is a card that does not exist. Opening must fail promptly and leave no thread behind.
+TEST_F(MxMidi32Library, SynthesiserWithoutAnyAudioOutputDoesNotOpen) {
+    const std::string folder = temporaryFolder();
+    const std::string conf = folder + "/asound.conf";
+    std::ofstream(conf) << "pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n";
+    ::setenv("ALSA_CONFIG_PATH", ("/usr/share/alsa/alsa.conf:" + conf).c_str(), 1);
+    ::setenv("PULSE_SERVER", ("unix:" + folder + "/no-server").c_str(), 1);
+    {
+        TMaxMidi lib(nullptr, kDriver);
+        const int threads = threadCount();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(lib.OpenMidiOut(nullptr, 0, 0, 78624), 0u);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        EXPECT_EQ(threadCount(), threads);
+    }
+    ::unlink(conf.c_str());
+    ::rmdir(folder.c_str());
+}
+
+TEST_F(MxMidi32Library, SynthesiserPlaysTheReferenceNotesAndResetCutsThem) {
+    const std::string folder = temporaryFolder();
+    const std::string file = folder + "/render.raw";
+    ::setenv("MXMIDI32_AUDIO_FILE", file.c_str(), 1);
+
+    // The main window's sequence for two strings: program 24 in bank 0 on channel 0, then per
+    // string a reset and a note on at full velocity. The file position at each step is when
+    // the step happened in rendered time.
+    long firstOn = 0, firstReset = 0, secondOn = 0, secondReset = 0, end = 0;
+    {
+        TMaxMidi lib(nullptr, kDriver);
+        TMaxMidiOut out;
+        out.setMaxMidi(&lib);
+        ASSERT_TRUE(out.Open(0, 78624));
+        out.Put(MIDIEVENT{0, 0xC0, 27, 0, 0});
+        out.Put(MIDIEVENT{0, 0xB0, 0, 0, 0});
+        out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0});
+        ASSERT_TRUE(waitForFrames(file, ms(100)));
+
+        out.Reset();
+        firstOn = fileFrames(file);
+        out.Put(MIDIEVENT{0, 0x90, 40, 127, 0});
+        ASSERT_TRUE(waitForFrames(file, firstOn + ms(1700)));
+        firstReset = fileFrames(file);
+        out.Reset();
+        ASSERT_TRUE(waitForFrames(file, firstReset + ms(300)));
+
+        secondOn = fileFrames(file);
+        out.Put(MIDIEVENT{0, 0x90, 45, 127, 0});
+        ASSERT_TRUE(waitForFrames(file, secondOn + ms(1700)));
+        secondReset = fileFrames(file);
+        out.Reset();
+        ASSERT_TRUE(waitForFrames(file, secondReset + ms(300)));
+        out.Close();
+    }
+    const std::vector<double> x = readMono(file);
+    end = static_cast<long>(x.size());
+    ASSERT_GE(end, secondReset + ms(300));
+    ::unlink(file.c_str());
+    ::rmdir(folder.c_str());
+
+    const Afinacao guitar = standardGuitar();
+    EstimadorAfinacao estimador;
+    estimador.setAfinacao(&guitar);
+    // Before the first note there is silence.
+    const double loud = rms(x, firstOn, firstOn + ms(200));
+    EXPECT_GT(loud, 1000.0);
+    EXPECT_LT(rms(x, 0, firstOn - ms(5)), loud / 1000);
+
+    struct Note {
+        long on, reset, next;
+        int corda;
+    };
+    for (const Note& note :
+         {Note{firstOn, firstReset, secondOn, 0}, Note{secondOn, secondReset, end, 1}}) {
+        SCOPED_TRACE("string " + std::to_string(note.corda));
+        // Still sounding just before the reset ...
+        const double before = rms(x, note.reset - ms(60), note.reset - ms(20));
+        EXPECT_GT(before, loud / 30);
+        // ... and silent from 50 ms of rendered time after it.
+        EXPECT_LT(rms(x, note.reset + ms(50), note.next - ms(5)), before / 300);
+
+        // The note sounds at its reference frequency, within what a SoundFont's sample tuning
+        // allows (the Debian default GM SoundFont plays program 24 about 2 cents sharp) ...
+        const double target = guitar.getFrequencia(note.corda);
+        const double played = fundamental(x, note.reset - ms(1500), note.reset, target);
+        EXPECT_NEAR(1200 * std::log2(played / target), 0.0, 5.0) << played << " Hz";
+        // ... and the tuner's analyser puts the strongest bin of the string's band in the bin
+        // nearest to the played frequency, which is the bin nearest the reference frequency or,
+        // where the reference lies close to the border between two bins, its neighbour.
+        const double peak = peakFrequency(x, note.reset, note.corda, estimador);
+        const double analyserBin = 11025.0 / 16384;  // TFFT transforms 16384 samples
+        EXPECT_DOUBLE_EQ(peak, std::round(played / analyserBin) * estimador.larguraBin());
+        const double nearest = std::round(target / estimador.larguraBin()) * estimador.larguraBin();
+        EXPECT_LE(std::fabs(peak - nearest), estimador.larguraBin() * 1.001);
+    }
+}

@@ -41,3 +41,7 @@ void TEntityStack::Clear() {
 void TEntityStack::ReleaseRetired() {
     retired_.clear();
 }
+
+void TEntityStack::Retire(std::unique_ptr<TXMLParser> parser) {
+    if (parser) retired_.push_back(std::move(parser));
+}

@@ -40,6 +40,8 @@ public:
     const char* Pop();
     // Empties the stack (as Pop does, without restoring the encoding).
     void Clear();
+    // Keeps a scanner whose text was read (an external subset) alive like a popped entry's.
+    void Retire(std::unique_ptr<TXMLParser> parser);
     // Frees the external-entity scanners of popped entries.
     void ReleaseRetired();
 

@@ -132,6 +132,7 @@ private:
     const char* readNotationDecl(const char* p, int base);
     const char* readSubsetPI(const char* p);
     const char* readSubsetComment(const char* p);
+    void readExternalSubset(const std::string& systemId, const std::string& publicId);
     void reportError(const char* at);
     std::string replacePeRefs(std::string_view in, std::size_t depth);
     void applyAttrDefaults();

@@ -7,16 +7,6 @@
 namespace {
 const char kEmptyText[] = "";
 
-// True when `p` starts with `lit`; stops at the first difference, so never reads past a NUL.
-inline bool startsWith(const char* p, const char* lit) {
-    while (*lit) {
-        if (*p != *lit) return false;
-        ++p;
-        ++lit;
-    }
-    return true;
-}
-
 std::string upperAscii(std::string s) {
     for (char& c : s)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -115,15 +105,15 @@ bool TXMLParser::Scan() {
             if (scanText()) return true;
             continue;  // whitespace only: dropped
         }
-        if (startsWith(p, "<?xml") && IsXmlWs(p[5]))
+        if (StartsWith(p, "<?xml") && IsXmlWs(p[5]))
             scanProlog();
         else if (p[1] == '?')
             scanPI();
-        else if (startsWith(p, "<!--"))
+        else if (StartsWith(p, "<!--"))
             scanComment();
-        else if (startsWith(p, "<!DOCTYPE"))
+        else if (StartsWith(p, "<!DOCTYPE"))
             scanDoctype();
-        else if (startsWith(p, "<![CDATA["))
+        else if (StartsWith(p, "<![CDATA["))
             scanCData();
         else
             scanTag();

@@ -18,6 +18,13 @@ inline bool IsNameStart(char ch) {
            (c >= 192 && c != 215 && c != 247);
 }
 
+// True when `p` starts with `lit`; stops at the first difference, so never reads past a NUL.
+inline bool StartsWith(const char* p, const char* lit) {
+    for (; *lit; ++p, ++lit)
+        if (*p != *lit) return false;
+    return true;
+}
+
 // Removes whitespace from both ends.
 std::string TrimWs(std::string_view text);
 // Turns every whitespace character into a space; with `collapse`, each run of whitespace

@@ -2,7 +2,7 @@
 # Runs every benchmark executable of a bench build. Each prints its own RATIO / MEM / LAT / TIME
 # lines (a comparison with its reference measured in the same run); the summary repeats them.
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)  # absolute: the runs below change directory
 out=$build/bench-output.txt
 : >"$out"
 for b in "$build"/bench/*; do

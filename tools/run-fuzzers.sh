@@ -2,7 +2,7 @@
 # Runs every fuzz target listed by the fuzz build for the given number of seconds each.
 # Usage: run-fuzzers.sh BUILD_DIR SECONDS
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)  # absolute: the runs below change directory
 seconds=$2
 list=$build/fuzzers.list
 if [ ! -s "$list" ]; then
@@ -26,5 +26,5 @@ sort -u "$list" | while IFS='|' read -r name corpus dict; do
     echo "fuzz: $name FAILED"
     exit 1
   }
-  grep -E 'stat::number_of_executed_runs' "$build/fuzz-$name.log" || true
+  grep -E 'stat::number_of_executed_units' "$build/fuzz-$name.log" || true
 done

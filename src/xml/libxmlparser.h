@@ -85,6 +85,9 @@ public:
     bool CollapseWhitespace = true;
     // Upper-case name of the encoding in force ("UTF-8" converts texts); set by a prolog.
     std::string TextEncoding;
+    // Entity expansion limits for this scanner (see xml_types.h).
+    std::size_t MaxEntityDepth = kMaxEntityDepth;
+    std::size_t MaxEntityExpansion = kMaxEntityExpansion;
 
     // --- Scan state ---
     TEntityStack ResumeStack;

@@ -36,8 +36,11 @@ void TAttrList::Analyze(const char* start, const char*& end) {
             if (c == '"' || c == '\'') {
                 const char* v = ++p;
                 while (*p && *p != c) ++p;
-                AddAttr(std::string_view(nameBegin, static_cast<std::size_t>(nameEnd - nameBegin)),
-                        std::string_view(v, static_cast<std::size_t>(p - v)));
+                TAttr* a = appendSpare();
+                a->Name.assign(nameBegin, nameEnd);
+                a->Value.assign(v, p);
+                a->ValueSource = vtNormal;
+                a->DeclaredType = atUnknown;
                 if (*p) ++p;
                 state = 0;
             } else {
@@ -46,4 +49,5 @@ void TAttrList::Analyze(const char* start, const char*& end) {
         }
     }
     end = p;
+    sortAppended();
 }

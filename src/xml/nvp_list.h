@@ -99,6 +99,21 @@ protected:
         if (!nodes_[count_]) nodes_[count_] = std::make_unique<N>();
         return nodes_[count_++].get();
     }
+    // Sorts nodes appended with appendSpare (without placeLast) into order, newest first among
+    // equal names: insertion for the usual handful, O(n log n) for many.
+    void sortAppended() {
+        if (count_ <= 32) {
+            for (std::size_t i = 1; i < count_; ++i) {
+                std::size_t j = i;
+                while (j > 0 && !(std::string_view(nodes_[j - 1]->Name) < nodes_[i]->Name)) --j;
+                std::rotate(nodes_.begin() + j, nodes_.begin() + i, nodes_.begin() + i + 1);
+            }
+            return;
+        }
+        std::reverse(nodes_.begin(), nodes_.begin() + count_);
+        std::stable_sort(nodes_.begin(), nodes_.begin() + count_,
+                         [](const auto& a, const auto& b) { return a->Name < b->Name; });
+    }
     N* placeLast() {
         const std::size_t last = count_ - 1;
         const std::size_t pos = lowerBound(nodes_[last]->Name, last);

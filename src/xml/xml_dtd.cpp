@@ -144,7 +144,7 @@ void TXMLParser::scanDoctype() {
 
 void TXMLParser::readExternalSubset(const std::string& systemId, const std::string& publicId) {
     const int base = ResumeStack.Count();
-    if (systemId.empty() || static_cast<std::size_t>(base) >= kMaxEntityDepth) return;
+    if (systemId.empty() || static_cast<std::size_t>(base) >= MaxEntityDepth) return;
     std::unique_ptr<TXMLParser> ext = LoadExternalEntity(systemId, publicId, std::string());
     if (!ext) return;
     const char* text = ext->GetDocBuffer();

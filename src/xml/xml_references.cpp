@@ -32,8 +32,9 @@ const char* TXMLParser::findDelim(const char* from, bool stopAtLt) {
 }
 
 bool TXMLParser::reserveExpansion(std::size_t bytes, std::size_t depth) {
-    if (depth >= kMaxEntityDepth) return false;
-    if (bytes > kMaxEntityExpansion - expansionUsed_) return false;
+    if (depth >= MaxEntityDepth) return false;
+    if (expansionUsed_ > MaxEntityExpansion || bytes > MaxEntityExpansion - expansionUsed_)
+        return false;
     expansionUsed_ += bytes;
     return true;
 }
@@ -47,7 +48,7 @@ bool TXMLParser::entityText(const TEntityDef& def, std::size_t depth, std::strin
     }
     text = {};
     if (def.SystemId.empty()) return true;  // declared empty: expands to nothing
-    if (depth >= kMaxEntityDepth) return false;
+    if (depth >= MaxEntityDepth) return false;
     holder = LoadExternalEntity(def.SystemId, def.PublicId, def.NotationName);
     if (!holder) return true;
     text = holder->GetDocBuffer();
@@ -248,7 +249,7 @@ std::unique_ptr<TXMLParser> TXMLParser::LoadExternalEntity(const std::string& sy
     // A file larger than the whole expansion budget could never be used: not read at all.
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        static_cast<std::uint64_t>(st.st_size) <= kMaxEntityExpansion)
+        static_cast<std::uint64_t>(st.st_size) <= MaxEntityExpansion)
         entity->LoadFromFile(path, 64);
     return entity;
 }

@@ -51,11 +51,12 @@ extern const std::array<const char*, 4> CElemType_Name;
 // Kind of item reported to TXMLParser::DtdElementFound.
 enum TDtdElemType : int { deElement, deAttList, deEntity, deNotation, dePI, deComment, deError };
 
-// Entity expansion limits. A reference that would nest replacement texts deeper than
-// kMaxEntityDepth, or that would bring the replacement text expanded during one scan (from
-// StartScan on: text, attribute values, entity values, parameter entities and external entities
-// together) above kMaxEntityExpansion bytes, is not expanded: it stays in the text as written
-// and the scan goes on. Honest documents stay far below both (a few levels, a few kilobytes);
-// a "billion laughs" document hits the size limit after 32 MiB of work instead of gigabytes.
+// Entity expansion limits (the defaults of TXMLParser::MaxEntityDepth / MaxEntityExpansion).
+// A reference that would nest replacement texts deeper than kMaxEntityDepth, or that would bring
+// the replacement text expanded during one scan (from StartScan on: text, attribute values,
+// entity values, parameter entities and external entities together) above kMaxEntityExpansion
+// bytes, is not expanded: it stays in the text as written and the scan goes on. Honest documents
+// stay far below both (a few levels, a few kilobytes); a "billion laughs" document stops after
+// 8 MiB of expansion instead of gigabytes.
 inline constexpr std::size_t kMaxEntityDepth = 32;
-inline constexpr std::size_t kMaxEntityExpansion = std::size_t{32} << 20;
+inline constexpr std::size_t kMaxEntityExpansion = std::size_t{8} << 20;

@@ -35,8 +35,10 @@ public:
     // 8-bit samples unsigned around 128, 16-bit samples signed little-endian).
     virtual int FrameCount() const = 0;
     virtual const std::uint8_t* Data() const = 0;
-    // The mixed value of frame i of the latest buffer (see mixedSample).
+    // The mixed value of frame i of the latest buffer (see mixedSample); 0 for a frame the
+    // buffer does not have.
     int Sample(int i) const {
+        if (i < 0 || i >= FrameCount() || Data() == nullptr) return 0;
         return mixedSample(Data(), Quality().Channels(), Quality().BitsPerSample(), i);
     }
 

@@ -162,10 +162,24 @@ Registry& registry() {
     return r;
 }
 
+// Qt queues posted events in a per-thread list that grows on demand. Growing it once, here, to
+// far more entries than a thread ever has outstanding keeps later posts (from a capture thread)
+// free of allocation: the list keeps its capacity when it is emptied.
+void reservePostedEventRoom(QObject* receiver) {
+    thread_local bool reserved = false;
+    if (reserved) return;
+    reserved = true;
+    static const auto filler = static_cast<QEvent::Type>(QEvent::registerEventType());
+    for (int i = 0; i < 2 * EventPool::kSlots; ++i)
+        QCoreApplication::postEvent(receiver, new QEvent(filler));
+    QCoreApplication::removePostedEvents(receiver, filler);
+}
+
 }  // namespace
 
 HWND AllocateHWnd(TWndMethod method) {
     auto* window = new MessageWindow(std::move(method));
+    reservePostedEventRoom(window);
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     const std::uintptr_t id = r.nextId++;

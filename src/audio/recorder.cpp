@@ -129,12 +129,14 @@ void TRecorder::OpenDevice() {
     const WAVEFORMATEX format = waveFormatFromBlock(block.data());
     const UINT id = static_cast<UINT>(device_->id());
     MMRESULT r = waveInOpen(nullptr, id, &format, 0, 0, WAVE_FORMAT_QUERY);
-    if (r != MMSYSERR_NOERROR) throw EInOutError("waveInOpenQuery: " + ErrorText(r), static_cast<int>(r));
+    if (r != MMSYSERR_NOERROR)
+        throw EInOutError("waveInOpenQuery: " + ErrorText(r), static_cast<int>(r));
 
     if (window_ == nullptr) window_ = AllocateHWnd([this](TMessage& m) { WndProc(m); });
     HWAVEIN handle = nullptr;
     r = waveInOpen(&handle, id, &format, reinterpret_cast<DWORD_PTR>(window_), 0, CALLBACK_WINDOW);
-    if (r != MMSYSERR_NOERROR) throw EInOutError("waveInOpen: " + ErrorText(r), static_cast<int>(r));
+    if (r != MMSYSERR_NOERROR)
+        throw EInOutError("waveInOpen: " + ErrorText(r), static_cast<int>(r));
     handle_ = handle;
 
     // Seven buffers go to the device; the eighth joins the ring at the first completion.
@@ -175,8 +177,10 @@ void TRecorder::BufferDone() {
 
     data_ = reinterpret_cast<const std::uint8_t*>(done.lpData);
     bytesRecorded_ = static_cast<int>(done.dwBytesRecorded);
-    const std::int64_t bitsPerFrame = std::int64_t{Quality().Channels()} * Quality().BitsPerSample();
-    frameCount_ = bitsPerFrame > 0 ? static_cast<int>(std::int64_t{bytesRecorded_} * 8 / bitsPerFrame) : 0;
+    const std::int64_t bitsPerFrame =
+        std::int64_t{Quality().Channels()} * Quality().BitsPerSample();
+    frameCount_ =
+        bitsPerFrame > 0 ? static_cast<int>(std::int64_t{bytesRecorded_} * 8 / bitsPerFrame) : 0;
 }
 
 void TRecorder::WndProc(TMessage& message) {
@@ -188,8 +192,12 @@ void TRecorder::WndProc(TMessage& message) {
             clients_.notify(this, kAudioBufferReady);
             if (OnSample) OnSample(this);
             break;
-        case MM_WIM_OPEN: clients_.notify(this, kAudioDevicePrepared); break;
-        case MM_WIM_CLOSE: clients_.notify(this, kAudioDeviceClosed); break;
+        case MM_WIM_OPEN:
+            clients_.notify(this, kAudioDevicePrepared);
+            break;
+        case MM_WIM_CLOSE:
+            clients_.notify(this, kAudioDeviceClosed);
+            break;
         case WM_USER:
             if (!autoStart_) break;
             try {
@@ -198,7 +206,8 @@ void TRecorder::WndProc(TMessage& message) {
                 mostrarMensagem(std::string(e.className()) + " " + e.message(), kAutoStartCaption);
             }
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -207,14 +216,18 @@ void TRecorder::AddClient(const TAudioClientEvent& callback) {
     if (clients_.add(callback)) FreeNotification(callback.target());
 }
 
-void TRecorder::RemoveClient(const TAudioClientEvent& callback) { clients_.remove(callback); }
+void TRecorder::RemoveClient(const TAudioClientEvent& callback) {
+    clients_.remove(callback);
+}
 
 void TRecorder::Notification(TComponent* component, TOperation operation) {
     if (operation == TOperation::opRemove) clients_.removeTarget(component);
     TAudioSource::Notification(component, operation);
 }
 
-int TRecorder::DeviceCount() { return static_cast<int>(waveInGetNumDevs()); }
+int TRecorder::DeviceCount() {
+    return static_cast<int>(waveInGetNumDevs());
+}
 
 bool TRecorder::QualitySupported() {
     return FormatSupported(Quality().Frequency(), Quality().Channels(), Quality().BitsPerSample());
@@ -223,16 +236,21 @@ bool TRecorder::QualitySupported() {
 bool TRecorder::FormatSupported(int rate, int channels, int bits) {
     const auto block = pcmFormatBlock(rate, channels, bits);
     const WAVEFORMATEX format = waveFormatFromBlock(block.data());
-    return waveInOpen(nullptr, static_cast<UINT>(device_->id()), &format, 0, 0, WAVE_FORMAT_QUERY) ==
-           MMSYSERR_NOERROR;
+    return waveInOpen(nullptr, static_cast<UINT>(device_->id()), &format, 0, 0,
+                      WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR;
 }
 
 std::string TRecorder::ErrorText(MMRESULT code) {
     char text[kErrorTextSize] = {};
     switch (waveOutGetErrorTextA(code, text, kErrorTextSize)) {
-        case MMSYSERR_BADERRNUM: return "MMERR_???";
-        case MMSYSERR_NODRIVER: return "No driver present";
-        case MMSYSERR_NOMEM: return "Unable to allocate or lock memory";
-        default: text[kErrorTextSize - 1] = '\0'; return text;
+        case MMSYSERR_BADERRNUM:
+            return "MMERR_???";
+        case MMSYSERR_NODRIVER:
+            return "No driver present";
+        case MMSYSERR_NOMEM:
+            return "Unable to allocate or lock memory";
+        default:
+            text[kErrorTextSize - 1] = '\0';
+            return text;
     }
 }

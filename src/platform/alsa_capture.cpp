@@ -19,11 +19,16 @@ void initAlsa() {
 
 snd_pcm_format_t sampleFormat(unsigned bits) {
     switch (bits) {
-        case 8: return SND_PCM_FORMAT_U8;
-        case 16: return SND_PCM_FORMAT_S16_LE;
-        case 24: return SND_PCM_FORMAT_S24_3LE;
-        case 32: return SND_PCM_FORMAT_S32_LE;
-        default: return SND_PCM_FORMAT_UNKNOWN;
+        case 8:
+            return SND_PCM_FORMAT_U8;
+        case 16:
+            return SND_PCM_FORMAT_S16_LE;
+        case 24:
+            return SND_PCM_FORMAT_S24_3LE;
+        case 32:
+            return SND_PCM_FORMAT_S32_LE;
+        default:
+            return SND_PCM_FORMAT_UNKNOWN;
     }
 }
 
@@ -158,11 +163,14 @@ std::vector<std::string> alsaCaptureDevices() {
 MMRESULT alsaOpenError(int error, bool defaultDevice) {
     switch (-error) {
         case EBUSY:
-        case EAGAIN: return MMSYSERR_ALLOCATED;
-        case ENOMEM: return MMSYSERR_NOMEM;
+        case EAGAIN:
+            return MMSYSERR_ALLOCATED;
+        case ENOMEM:
+            return MMSYSERR_NOMEM;
         case ENOENT:
         case ENODEV:
-        case ENXIO: return defaultDevice ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+        case ENXIO:
+            return defaultDevice ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
         case ECONNREFUSED:
         case ECONNRESET:
         case ENOTCONN:
@@ -170,8 +178,10 @@ MMRESULT alsaOpenError(int error, bool defaultDevice) {
         case EHOSTUNREACH:
         case ETIMEDOUT:
         case EACCES:
-        case EPERM: return MMSYSERR_NODRIVER;
-        default: return MMSYSERR_ERROR;
+        case EPERM:
+            return MMSYSERR_NODRIVER;
+        default:
+            return MMSYSERR_ERROR;
     }
 }
 
@@ -182,8 +192,10 @@ MMRESULT alsaFormatError(int error, bool defaultDevice) {
         case ENOMEM:
         case ENOENT:
         case ENODEV:
-        case ENXIO: return alsaOpenError(error, defaultDevice);
-        default: return WAVERR_BADFORMAT;
+        case ENXIO:
+            return alsaOpenError(error, defaultDevice);
+        default:
+            return WAVERR_BADFORMAT;
     }
 }
 

@@ -1,10 +1,10 @@
 #include "wavein.h"
 
-#include "wavein_device.h"
-
 #include <algorithm>
 #include <cstring>
 #include <utility>
+
+#include "wavein_device.h"
 
 namespace {
 
@@ -15,24 +15,40 @@ WaveInApi& currentApi() {
 
 const char* errorText(MMRESULT code) {
     switch (code) {
-        case MMSYSERR_NOERROR: return "The operation completed successfully.";
-        case MMSYSERR_ERROR: return "An unspecified error occurred in the sound system.";
+        case MMSYSERR_NOERROR:
+            return "The operation completed successfully.";
+        case MMSYSERR_ERROR:
+            return "An unspecified error occurred in the sound system.";
         case MMSYSERR_BADDEVICEID:
             return "The audio device number is out of range, or the device no longer exists.";
-        case MMSYSERR_NOTENABLED: return "The audio driver could not be enabled.";
-        case MMSYSERR_ALLOCATED: return "The audio device is already in use by another program.";
-        case MMSYSERR_INVALHANDLE: return "The audio device handle is not valid.";
-        case MMSYSERR_NODRIVER: return "No sound system or audio driver is available.";
-        case MMSYSERR_NOMEM: return "There is not enough memory for the audio device.";
-        case MMSYSERR_NOTSUPPORTED: return "The audio device does not support this operation.";
-        case MMSYSERR_BADERRNUM: return "The result code is not defined.";
-        case MMSYSERR_INVALFLAG: return "An invalid flag was passed to the audio device.";
-        case MMSYSERR_INVALPARAM: return "An invalid parameter was passed to the audio device.";
-        case WAVERR_BADFORMAT: return "The audio device does not support the requested format.";
-        case WAVERR_STILLPLAYING: return "Buffers are still queued at the audio device.";
-        case WAVERR_UNPREPARED: return "The buffer header was not prepared.";
-        case WAVERR_SYNC: return "The audio device can only be opened for synchronous use.";
-        default: return nullptr;
+        case MMSYSERR_NOTENABLED:
+            return "The audio driver could not be enabled.";
+        case MMSYSERR_ALLOCATED:
+            return "The audio device is already in use by another program.";
+        case MMSYSERR_INVALHANDLE:
+            return "The audio device handle is not valid.";
+        case MMSYSERR_NODRIVER:
+            return "No sound system or audio driver is available.";
+        case MMSYSERR_NOMEM:
+            return "There is not enough memory for the audio device.";
+        case MMSYSERR_NOTSUPPORTED:
+            return "The audio device does not support this operation.";
+        case MMSYSERR_BADERRNUM:
+            return "The result code is not defined.";
+        case MMSYSERR_INVALFLAG:
+            return "An invalid flag was passed to the audio device.";
+        case MMSYSERR_INVALPARAM:
+            return "An invalid parameter was passed to the audio device.";
+        case WAVERR_BADFORMAT:
+            return "The audio device does not support the requested format.";
+        case WAVERR_STILLPLAYING:
+            return "Buffers are still queued at the audio device.";
+        case WAVERR_UNPREPARED:
+            return "The buffer header was not prepared.";
+        case WAVERR_SYNC:
+            return "The audio device can only be opened for synchronous use.";
+        default:
+            return nullptr;
     }
 }
 
@@ -56,13 +72,17 @@ WAVEFORMATEX waveFormatFromBlock(const std::uint8_t* b) {
     return f;
 }
 
-WaveInApi setWaveInApi(const WaveInApi& api) { return std::exchange(currentApi(), api); }
+WaveInApi setWaveInApi(const WaveInApi& api) {
+    return std::exchange(currentApi(), api);
+}
 
 MMRESULT waveInOpen(HWAVEIN* phwi, UINT uDeviceID, const WAVEFORMATEX* pwfx, DWORD_PTR dwCallback,
                     DWORD_PTR dwInstance, DWORD fdwOpen) {
     return currentApi().open(phwi, uDeviceID, pwfx, dwCallback, dwInstance, fdwOpen);
 }
-MMRESULT waveInClose(HWAVEIN hwi) { return currentApi().close(hwi); }
+MMRESULT waveInClose(HWAVEIN hwi) {
+    return currentApi().close(hwi);
+}
 MMRESULT waveInPrepareHeader(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) {
     return currentApi().prepareHeader(hwi, pwh, cbwh);
 }
@@ -72,10 +92,18 @@ MMRESULT waveInUnprepareHeader(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) {
 MMRESULT waveInAddBuffer(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) {
     return currentApi().addBuffer(hwi, pwh, cbwh);
 }
-MMRESULT waveInStart(HWAVEIN hwi) { return currentApi().start(hwi); }
-MMRESULT waveInStop(HWAVEIN hwi) { return currentApi().stop(hwi); }
-MMRESULT waveInReset(HWAVEIN hwi) { return currentApi().reset(hwi); }
-UINT waveInGetNumDevs() { return currentApi().getNumDevs(); }
+MMRESULT waveInStart(HWAVEIN hwi) {
+    return currentApi().start(hwi);
+}
+MMRESULT waveInStop(HWAVEIN hwi) {
+    return currentApi().stop(hwi);
+}
+MMRESULT waveInReset(HWAVEIN hwi) {
+    return currentApi().reset(hwi);
+}
+UINT waveInGetNumDevs() {
+    return currentApi().getNumDevs();
+}
 MMRESULT waveInGetPosition(HWAVEIN hwi, MMTIME* pmmt, UINT cbmmt) {
     return currentApi().getPosition(hwi, pmmt, cbmmt);
 }

@@ -39,9 +39,9 @@ constexpr MMRESULT MMSYSERR_NOTSUPPORTED = 8;
 constexpr MMRESULT MMSYSERR_BADERRNUM = 9;  // no such result code
 constexpr MMRESULT MMSYSERR_INVALFLAG = 10;
 constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
-constexpr MMRESULT WAVERR_BADFORMAT = 32;    // the device refuses the format
-constexpr MMRESULT WAVERR_STILLPLAYING = 33; // buffers are still queued
-constexpr MMRESULT WAVERR_UNPREPARED = 34;   // the header was not prepared
+constexpr MMRESULT WAVERR_BADFORMAT = 32;     // the device refuses the format
+constexpr MMRESULT WAVERR_STILLPLAYING = 33;  // buffers are still queued
+constexpr MMRESULT WAVERR_UNPREPARED = 34;    // the header was not prepared
 constexpr MMRESULT WAVERR_SYNC = 35;
 
 constexpr UINT WAVE_MAPPER = static_cast<UINT>(-1);

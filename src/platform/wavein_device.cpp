@@ -25,7 +25,8 @@ CaptureBackend& backend() {
 std::uint64_t nowNs() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<std::uint64_t>(t.tv_sec) * 1000000000u + static_cast<std::uint64_t>(t.tv_nsec);
+    return static_cast<std::uint64_t>(t.tv_sec) * 1000000000u +
+           static_cast<std::uint64_t>(t.tv_nsec);
 }
 
 // A read that returns no frames although the stream signalled data, this many times in a row,
@@ -210,7 +211,8 @@ private:
                     continue;
                 }
                 wait(lock, true);
-            } else if ((n == -EPIPE || n == -ESTRPIPE) && stream_->recover(static_cast<int>(n)) == 0) {
+            } else if ((n == -EPIPE || n == -ESTRPIPE) &&
+                       stream_->recover(static_cast<int>(n)) == 0) {
                 // Data was lost while no buffer was free; the buffer being filled simply goes on
                 // with what comes next, so the queue order is kept.
                 ++overruns_;
@@ -272,14 +274,17 @@ bool captureFormat(const WAVEFORMATEX& f, CaptureFormat& out) {
         return false;
     const unsigned frameBytes = f.nChannels * (f.wBitsPerSample / 8u);
     if (f.nBlockAlign != frameBytes) return false;
-    if (f.nAvgBytesPerSec != static_cast<std::uint64_t>(f.nSamplesPerSec) * frameBytes) return false;
+    if (f.nAvgBytesPerSec != static_cast<std::uint64_t>(f.nSamplesPerSec) * frameBytes)
+        return false;
     out = CaptureFormat{f.nSamplesPerSec, f.nChannels, f.wBitsPerSample, frameBytes};
     return true;
 }
 
 }  // namespace
 
-CaptureBackend setCaptureBackend(CaptureBackend b) { return std::exchange(backend(), std::move(b)); }
+CaptureBackend setCaptureBackend(CaptureBackend b) {
+    return std::exchange(backend(), std::move(b));
+}
 
 namespace wavein_device {
 
@@ -380,7 +385,9 @@ MMRESULT reset(HWAVEIN hwi) {
     return device == nullptr ? MMSYSERR_INVALHANDLE : device->reset();
 }
 
-UINT getNumDevs() { return backend().deviceCount ? backend().deviceCount() : 0; }
+UINT getNumDevs() {
+    return backend().deviceCount ? backend().deviceCount() : 0;
+}
 
 MMRESULT getPosition(HWAVEIN hwi, MMTIME* pmmt, UINT cbmmt) {
     Device* device = devices().find(hwi);
@@ -389,8 +396,12 @@ MMRESULT getPosition(HWAVEIN hwi, MMTIME* pmmt, UINT cbmmt) {
     const std::uint64_t frames = device->position();
     const CaptureFormat& f = device->format();
     switch (pmmt->wType) {
-        case TIME_SAMPLES: pmmt->u.sample = static_cast<DWORD>(frames); break;
-        case TIME_MS: pmmt->u.ms = static_cast<DWORD>(frames * 1000 / f.rate); break;
+        case TIME_SAMPLES:
+            pmmt->u.sample = static_cast<DWORD>(frames);
+            break;
+        case TIME_MS:
+            pmmt->u.ms = static_cast<DWORD>(frames * 1000 / f.rate);
+            break;
         default:
             pmmt->wType = TIME_BYTES;
             pmmt->u.cb = static_cast<DWORD>(frames * f.frameBytes);
@@ -407,11 +418,16 @@ unsigned overruns(HWAVEIN hwi) {
 }  // namespace wavein_device
 
 const WaveInApi& alsaWaveInApi() {
-    static const WaveInApi api{wavein_device::open,          wavein_device::close,
-                               wavein_device::prepareHeader, wavein_device::unprepareHeader,
-                               wavein_device::addBuffer,     wavein_device::start,
-                               wavein_device::stop,          wavein_device::reset,
-                               wavein_device::getNumDevs,    wavein_device::getPosition,
+    static const WaveInApi api{wavein_device::open,
+                               wavein_device::close,
+                               wavein_device::prepareHeader,
+                               wavein_device::unprepareHeader,
+                               wavein_device::addBuffer,
+                               wavein_device::start,
+                               wavein_device::stop,
+                               wavein_device::reset,
+                               wavein_device::getNumDevs,
+                               wavein_device::getPosition,
                                waveInErrorText};
     return api;
 }

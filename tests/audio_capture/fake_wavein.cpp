@@ -9,11 +9,16 @@ FakeWaveIn* FakeWaveIn::current = nullptr;
 
 namespace {
 
-FakeWaveIn& fake() { return *FakeWaveIn::current; }
+FakeWaveIn& fake() {
+    return *FakeWaveIn::current;
+}
 
-void log(const char* op, const WAVEHDR* h = nullptr) { fake().calls.push_back({op, h}); }
+void log(const char* op, const WAVEHDR* h = nullptr) {
+    fake().calls.push_back({op, h});
+}
 
-MMRESULT fakeOpen(HWAVEIN* phwi, UINT id, const WAVEFORMATEX*, DWORD_PTR cb, DWORD_PTR, DWORD flags) {
+MMRESULT fakeOpen(HWAVEIN* phwi, UINT id, const WAVEFORMATEX*, DWORD_PTR cb, DWORD_PTR,
+                  DWORD flags) {
     FakeWaveIn& f = fake();
     f.lastDevice = id;
     if (flags & WAVE_FORMAT_QUERY) {
@@ -80,7 +85,9 @@ MMRESULT fakeReset(HWAVEIN) {
     return MMSYSERR_NOERROR;
 }
 
-UINT fakeNumDevs() { return fake().devices; }
+UINT fakeNumDevs() {
+    return fake().devices;
+}
 
 MMRESULT fakePosition(HWAVEIN h, MMTIME* t, UINT size) {
     log("position");
@@ -98,7 +105,7 @@ MMRESULT fakeErrorText(MMRESULT code, char* text, UINT size) {
     return MMSYSERR_NOERROR;
 }
 
-const WaveInApi kFakeApi{fakeOpen,  fakeClose, fakePrepare, fakeUnprepare, fakeAdd,      fakeStart,
+const WaveInApi kFakeApi{fakeOpen, fakeClose, fakePrepare, fakeUnprepare, fakeAdd,      fakeStart,
                          fakeStop, fakeReset, fakeNumDevs, fakePosition,  fakeErrorText};
 
 }  // namespace

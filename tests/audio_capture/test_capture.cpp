@@ -123,6 +123,7 @@ TEST(Capture, TwoHundredStartStopReleaseCyclesLeaveNothingBehind) {
     EXPECT_EQ(fdCount(), fds);
     // One cycle allocates at least a 2 KiB block, a thread and an ALSA handle; a leak of any of
     // them would grow the heap far beyond this.
-    EXPECT_LT(static_cast<long long>(mallinfo2().uordblks) - static_cast<long long>(heap), 64 * 1024);
+    EXPECT_LT(static_cast<long long>(mallinfo2().uordblks) - static_cast<long long>(heap),
+              64 * 1024);
     EXPECT_EQ(r.Window(), nullptr);
 }

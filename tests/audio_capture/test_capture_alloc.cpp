@@ -62,7 +62,9 @@ int posix_memalign(void** out, std::size_t alignment, std::size_t n) {
     *out = __libc_memalign(alignment, n);
     return *out != nullptr ? 0 : 12;
 }
-void free(void* p) { __libc_free(p); }
+void free(void* p) {
+    __libc_free(p);
+}
 }
 
 TEST(CaptureAllocations, NoneWhileCapturing) {

@@ -1,8 +1,6 @@
 // TRecorder against a scripted wave-in device: the ring of buffers, the clients, the states and
 // the error paths.
 
-#include "recorder.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -12,6 +10,7 @@
 
 #include "errors.h"
 #include "fake_wavein.h"
+#include "recorder.h"
 #include "utilgui.h"
 
 namespace {
@@ -21,8 +20,12 @@ class Listener : public TComponent {
 public:
     explicit Listener(std::vector<std::string>* log, std::string name = "client")
         : log_(log), name_(std::move(name)) {}
-    void Event(TComponent*, std::uint8_t kind) { log_->push_back(name_ + ":" + std::to_string(kind)); }
-    void Other(TComponent*, std::uint8_t kind) { log_->push_back(name_ + " other:" + std::to_string(kind)); }
+    void Event(TComponent*, std::uint8_t kind) {
+        log_->push_back(name_ + ":" + std::to_string(kind));
+    }
+    void Other(TComponent*, std::uint8_t kind) {
+        log_->push_back(name_ + " other:" + std::to_string(kind));
+    }
     TAudioClientEvent event() { return TAudioClientEvent::bind(this, &Listener::Event); }
     TAudioClientEvent other() { return TAudioClientEvent::bind(this, &Listener::Other); }
 
@@ -140,7 +143,8 @@ TEST_F(RecorderTest, SampleMixesEveryFormatRow) {
         r->Start();
         fake.completeWith(row.bytes);
         deliverMessages();
-        ASSERT_EQ(r->FrameCount(), static_cast<int>(row.bytes.size() * 8 / (row.channels * row.bits)));
+        ASSERT_EQ(r->FrameCount(),
+                  static_cast<int>(row.bytes.size() * 8 / (row.channels * row.bits)));
         for (std::size_t i = 0; i < row.expected.size(); ++i)
             EXPECT_EQ(r->Sample(static_cast<int>(i)), row.expected[i]) << "frame " << i;
         EXPECT_EQ(r->Sample(r->FrameCount()), 0);  // past the buffer
@@ -177,7 +181,8 @@ TEST_F(RecorderTest, ClientsTakeHighestEmptyEntryAndHearEveryEventBeforeOnSample
     log.clear();
     fake.complete();
     deliverMessages();
-    EXPECT_EQ(log, (std::vector<std::string>{"c5:0", "c4:0", "c3:0", "c6 other:0", "c0:0", "OnSample"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"c5:0", "c4:0", "c3:0", "c6 other:0", "c0:0", "OnSample"}));
     log.clear();
     r->Stop();
     deliverMessages();
@@ -226,7 +231,8 @@ TEST_F(RecorderTest, FailedOpensRaiseWithThePlatformCodeAndLeaveTheFailedState) 
     // Sizes that describe no buffer are refused before anything is allocated or opened.
     fake.openResult = MMSYSERR_NOERROR;
     const int opens = fake.count("query");
-    for (const auto& [frames, code] : {std::pair{0, 11}, std::pair{-5, 11}, std::pair{300000000, 7}}) {
+    for (const auto& [frames, code] :
+         {std::pair{0, 11}, std::pair{-5, 11}, std::pair{300000000, 7}}) {
         r->setBufSize(frames);
         try {
             r->Start();
@@ -251,8 +257,9 @@ TEST_F(RecorderTest, ErrorTextFallsBackWhenThePlatformHasNoText) {
 
 TEST_F(RecorderTest, AutoStartFailureShowsOneBoxOnTheFirstLoopPass) {
     std::vector<std::pair<std::string, std::string>> boxes;
-    auto previous = setMostradorMensagem(
-        [&](const std::string& text, const std::string& caption) { boxes.emplace_back(text, caption); });
+    auto previous = setMostradorMensagem([&](const std::string& text, const std::string& caption) {
+        boxes.emplace_back(text, caption);
+    });
     fake.queryResult = MMSYSERR_NODRIVER;
     {
         TRecorder quiet;

@@ -1,8 +1,6 @@
 // The wave-in layer: real ALSA capture through the `file` plugin, result codes and texts, and the
 // capture thread's handling of overruns, stops and vanishing devices on a scripted stream.
 
-#include "wavein.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -20,13 +18,14 @@
 #include "alsa_capture.h"
 #include "alsa_env.h"
 #include "recorder.h"
+#include "wavein.h"
 #include "wavein_device.h"
 
 namespace {
 
 WAVEFORMATEX pcm(unsigned rate, unsigned channels, unsigned bits) {
-    const auto block = pcmFormatBlock(static_cast<int>(rate), static_cast<int>(channels),
-                                      static_cast<int>(bits));
+    const auto block =
+        pcmFormatBlock(static_cast<int>(rate), static_cast<int>(channels), static_cast<int>(bits));
     return waveFormatFromBlock(block.data());
 }
 
@@ -58,7 +57,9 @@ struct Buffers {
     }
 };
 
-const WAVEHDR* header(const TMessage& m) { return reinterpret_cast<const WAVEHDR*>(m.LParam); }
+const WAVEHDR* header(const TMessage& m) {
+    return reinterpret_cast<const WAVEHDR*>(m.LParam);
+}
 
 }  // namespace
 
@@ -70,7 +71,8 @@ TEST(WaveInAlsa, CapturesTheFileInQueueOrderWithOrderedNotifications) {
     const WAVEFORMATEX fmt = pcm(11025, 1, 8);
     EXPECT_EQ(waveInOpen(nullptr, WAVE_MAPPER, &fmt, 0, 0, WAVE_FORMAT_QUERY), MMSYSERR_NOERROR);
     HWAVEIN h = nullptr;
-    ASSERT_EQ(waveInOpen(&h, WAVE_MAPPER, &fmt, inbox.callback(), 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInOpen(&h, WAVE_MAPPER, &fmt, inbox.callback(), 0, CALLBACK_WINDOW),
+              MMSYSERR_NOERROR);
     EXPECT_EQ(threadCount(), threads + 1);
 
     Buffers b(4, 1000);
@@ -99,12 +101,13 @@ TEST(WaveInAlsa, CapturesTheFileInQueueOrderWithOrderedNotifications) {
     EXPECT_EQ(header(inbox.messages[6]), &b.headers[0]);
     captured.insert(captured.end(), b.memory[1].begin(), b.memory[1].end());
     captured.insert(captured.end(), b.memory[0].begin(), b.memory[0].end());
-    EXPECT_TRUE(std::equal(captured.begin(), captured.end(), file.begin(),
-                           [](char c, std::uint8_t u) { return static_cast<std::uint8_t>(c) == u; }));
+    EXPECT_TRUE(
+        std::equal(captured.begin(), captured.end(), file.begin(),
+                   [](char c, std::uint8_t u) { return static_cast<std::uint8_t>(c) == u; }));
 
     MMTIME t{};
-    for (auto [type, value] : {std::pair{TIME_SAMPLES, 6000u}, std::pair{TIME_BYTES, 6000u},
-                               std::pair{TIME_MS, 544u}}) {
+    for (auto [type, value] :
+         {std::pair{TIME_SAMPLES, 6000u}, std::pair{TIME_BYTES, 6000u}, std::pair{TIME_MS, 544u}}) {
         t.wType = type;
         ASSERT_EQ(waveInGetPosition(h, &t, sizeof t), MMSYSERR_NOERROR);
         EXPECT_EQ(t.u.sample, value);
@@ -149,7 +152,8 @@ TEST(WaveInAlsa, DeviceNumbersFollowAlsasCapturePcmList) {
     HWAVEIN h = nullptr;
     const auto n = static_cast<UINT>(names.size());
     EXPECT_EQ(waveInOpen(nullptr, n, &fmt, 0, 0, WAVE_FORMAT_QUERY), MMSYSERR_BADDEVICEID);
-    EXPECT_EQ(waveInOpen(&h, n + 7, &fmt, inbox.callback(), 0, CALLBACK_WINDOW), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(waveInOpen(&h, n + 7, &fmt, inbox.callback(), 0, CALLBACK_WINDOW),
+              MMSYSERR_BADDEVICEID);
     EXPECT_EQ(waveInOpen(&h, static_cast<UINT>(gone - names.begin()), &fmt, inbox.callback(), 0,
                          CALLBACK_WINDOW),
               MMSYSERR_BADDEVICEID);
@@ -165,7 +169,8 @@ TEST(WaveInAlsa, DeviceNumbersFollowAlsasCapturePcmList) {
     EXPECT_EQ(waveInOpen(nullptr, WAVE_MAPPER, &notPcm, 0, 0, WAVE_FORMAT_QUERY), WAVERR_BADFORMAT);
     WAVEFORMATEX misaligned = fmt;
     misaligned.nBlockAlign = 2;
-    EXPECT_EQ(waveInOpen(nullptr, WAVE_MAPPER, &misaligned, 0, 0, WAVE_FORMAT_QUERY), WAVERR_BADFORMAT);
+    EXPECT_EQ(waveInOpen(nullptr, WAVE_MAPPER, &misaligned, 0, 0, WAVE_FORMAT_QUERY),
+              WAVERR_BADFORMAT);
     EXPECT_EQ(waveInOpen(&h, toneId, &fmt, 0x7777, 0, CALLBACK_WINDOW), MMSYSERR_INVALPARAM);
 }
 
@@ -175,7 +180,8 @@ TEST(WaveInAlsa, NoSoundSystemIsNoDriver) {
     Inbox inbox;
     HWAVEIN h = nullptr;
     EXPECT_EQ(waveInOpen(nullptr, WAVE_MAPPER, &fmt, 0, 0, WAVE_FORMAT_QUERY), MMSYSERR_NODRIVER);
-    EXPECT_EQ(waveInOpen(&h, WAVE_MAPPER, &fmt, inbox.callback(), 0, CALLBACK_WINDOW), MMSYSERR_NODRIVER);
+    EXPECT_EQ(waveInOpen(&h, WAVE_MAPPER, &fmt, inbox.callback(), 0, CALLBACK_WINDOW),
+              MMSYSERR_NODRIVER);
     runFor(10);
     EXPECT_TRUE(inbox.messages.empty());
 }
@@ -186,16 +192,15 @@ TEST(WaveInAlsa, AlsaErrorsMapOntoResultCodes) {
         MMRESULT forDefault, forListed;
     };
     const Case open[] = {
-        {-EBUSY, 4, 4},         {-EAGAIN, 4, 4},      {-ENOMEM, 7, 7},  {-ENOENT, 6, 2},
-        {-ENODEV, 6, 2},        {-ENXIO, 6, 2},       {-ECONNREFUSED, 6, 6},
-        {-EACCES, 6, 6},        {-EIO, 1, 1},         {-EINVAL, 1, 1},
+        {-EBUSY, 4, 4}, {-EAGAIN, 4, 4},       {-ENOMEM, 7, 7}, {-ENOENT, 6, 2}, {-ENODEV, 6, 2},
+        {-ENXIO, 6, 2}, {-ECONNREFUSED, 6, 6}, {-EACCES, 6, 6}, {-EIO, 1, 1},    {-EINVAL, 1, 1},
     };
     for (const Case& c : open) {
         EXPECT_EQ(alsaOpenError(c.error, true), c.forDefault) << c.error;
         EXPECT_EQ(alsaOpenError(c.error, false), c.forListed) << c.error;
     }
-    const Case format[] = {{-EINVAL, 32, 32}, {-EIO, 32, 32}, {-EBUSY, 4, 4}, {-ENOMEM, 7, 7},
-                           {-ENODEV, 6, 2}};
+    const Case format[] = {
+        {-EINVAL, 32, 32}, {-EIO, 32, 32}, {-EBUSY, 4, 4}, {-ENOMEM, 7, 7}, {-ENODEV, 6, 2}};
     for (const Case& c : format) {
         EXPECT_EQ(alsaFormatError(c.error, true), c.forDefault) << c.error;
         EXPECT_EQ(alsaFormatError(c.error, false), c.forListed) << c.error;
@@ -280,7 +285,8 @@ protected:
         runFor(0);
         CaptureBackend b;
         b.deviceCount = [] { return 1u; };
-        b.open = [this](UINT, const CaptureFormat&, bool query, std::unique_ptr<CaptureStream>* out) {
+        b.open = [this](UINT, const CaptureFormat&, bool query,
+                        std::unique_ptr<CaptureStream>* out) {
             if (!query) *out = std::make_unique<ScriptStream>(script);
             return MMSYSERR_NOERROR;
         };
@@ -297,7 +303,8 @@ protected:
     std::vector<int> doneOrder() const {
         std::vector<int> out;
         for (const TMessage& m : inbox.messages)
-            if (m.Msg == MM_WIM_DATA) out.push_back(static_cast<int>(header(m) - bufs.headers.data()));
+            if (m.Msg == MM_WIM_DATA)
+                out.push_back(static_cast<int>(header(m) - bufs.headers.data()));
         return out;
     }
 

@@ -33,13 +33,15 @@ sanitize: setup
 # ThreadSanitizer over the tests labelled "threads" (capture and other threaded code).
 tsan: setup
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTESSARIN_TSAN=ON >/dev/null
-	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	targets=$$(sort -u $(TSAN_BUILD)/tsan-targets.list 2>/dev/null); \
+	  if [ -n "$$targets" ]; then cmake --build $(TSAN_BUILD) -j $(JOBS) --target $$targets; fi
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure -L threads --no-tests=ignore
 
 # Every libFuzzer target for FUZZ_SECONDS seconds each, under ASan + UBSan.
 fuzz: setup
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARIN_FUZZ=ON >/dev/null
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	targets=$$(cut -d'|' -f1 $(FUZZ_BUILD)/fuzzers.list 2>/dev/null | sort -u); \
+	  if [ -n "$$targets" ]; then cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $$targets; fi
 	bash tools/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: setup

@@ -43,6 +43,10 @@ function(tessarin_add_test name)
     TESSARIN_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
     TESSARIN_APP_DIR="${TESSARIN_APP_DIR}"
     TESSARIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  if("threads" IN_LIST ARG_LABELS)
+    # `make tsan` builds only these.
+    file(APPEND ${CMAKE_BINARY_DIR}/tsan-targets.list "${name}\n")
+  endif()
   set(env QT_QPA_PLATFORM=offscreen ${ARG_ENVIRONMENT})
   # An empty LABELS value would swallow the next property name, so it is given only when set.
   if(ARG_LABELS)

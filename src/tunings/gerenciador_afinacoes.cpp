@@ -1,0 +1,33 @@
+#include "gerenciador_afinacoes.h"
+
+#include "errors.h"
+#include "xml_afinacao_parser.h"
+
+GerenciadorAfinacoes* GerenciadorAfinacoes::getInstancia() {
+    // Deliberately never destroyed: it lives until the process ends.
+    static GerenciadorAfinacoes* const instancia =
+        new GerenciadorAfinacoes(*XMLAfinacaoParser::getInstancia());
+    return instancia;
+}
+
+GerenciadorAfinacoes::GerenciadorAfinacoes(const XMLAfinacaoParser& leitor) : leitor_(leitor) {}
+
+void GerenciadorAfinacoes::carregar() {
+    carregar(kArquivoAfinacoes);
+}
+
+void GerenciadorAfinacoes::carregar(const std::string& nomeArquivo) {
+    std::vector<Afinacao> lidas = leitor_.lerAfinacoes(nomeArquivo);
+    if (lidas.empty()) throw Exception("");
+    afinacoes_ = std::move(lidas);
+    indiceAtual_ = 0;
+}
+
+const Afinacao& GerenciadorAfinacoes::getAfinacao(int indice) const {
+    if (afinacoes_.empty()) throw Exception("No tunings loaded");
+    return afinacoes_[static_cast<std::size_t>(indiceValido(indice) ? indice : 0)];
+}
+
+void GerenciadorAfinacoes::setIndiceAtual(int indice) {
+    indiceAtual_ = indiceValido(indice) ? indice : 0;
+}

@@ -88,7 +88,11 @@ bool TXMLParser::Scan() {
         return false;
     }
     for (;;) {
-        const char* p = next_ ? next_ : Buffer;
+        const char* p = next_;
+        if (!p) {
+            // A UTF-8 byte order mark (as editors on Windows write it) is no part of the text.
+            p = StartsWith(Buffer, "\xEF\xBB\xBF") ? Buffer + 3 : Buffer;
+        }
         // The end of an entity's replacement text: go on where its reference was (several
         // replacement texts may end at the same place).
         while (*p == '\0' && ResumeStack.Count() > 0) p = ResumeStack.Pop();

@@ -161,6 +161,12 @@ TEST(XmlScan, EncodingFollowsTheProlog) {
     EXPECT_EQ(parts[2].content, "\xBFx\xBFy\x80");
 }
 
+TEST(XmlScan, ByteOrderMarkIsSkipped) {
+    TXMLParser p;
+    auto parts = scanText(p, "\xEF\xBB\xBF<?xml version=\"1.0\"?><a>\xC3\xA9</a>");
+    EXPECT_EQ(describe(parts), "XML Prolog::\nStart Tag:a:\nText:a:\xE9\nEnd Tag:a:\n");
+}
+
 TEST(XmlScan, UnterminatedConstructsEndTheScan) {
     const char* docs[] = {"<a>x<!-- never closed",
                           "<a><![CDATA[ open",

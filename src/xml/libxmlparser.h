@@ -140,8 +140,8 @@ private:
     std::string replacePeRefs(std::string_view in, std::size_t depth);
     void applyAttrDefaults();
 
-    // Position helpers: the first of `delims` or the end of the text at or after `from`,
-    // remembered so that a run of references without a terminator is searched once.
+    // The first ';' (or, with stopAtLt, ';' or '<') at or after `from`, else the text's end;
+    // remembered, so that a run of references without a terminator is searched only once.
     const char* findDelim(const char* from, bool stopAtLt);
     static const char* lastCharOf(const char* from);
     void resetScanState();

@@ -6,7 +6,7 @@ build=$(cd "$1" && pwd)  # absolute: the runs below change directory
 out=$build/bench-output.txt
 : >"$out"
 for b in "$build"/bench/*; do
-  [ -x "$b" ] || continue
+  [ -f "$b" ] && [ -x "$b" ] || continue  # skip the build folders beside the programs
   echo "== $(basename "$b")"
   (cd "$build/bench" && "$b" --benchmark_min_time=0.2) 2>&1 | tee -a "$out"
 done

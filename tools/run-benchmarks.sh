@@ -8,8 +8,9 @@ out=$build/bench-output.txt
 for b in "$build"/bench/*; do
   [ -f "$b" ] && [ -x "$b" ] || continue  # skip the build folders beside the programs
   echo "== $(basename "$b")"
-  (cd "$build/bench" && "$b" --benchmark_min_time=0.2) 2>&1 | tee -a "$out"
+  (cd "$build/bench" && "$b" --benchmark_min_time=0.2 --benchmark_color=false) 2>&1 | tee -a "$out"
 done
 echo
 echo "== summary"
-grep -E '^(RATIO|MEM|LAT|TIME) ' "$out" || echo "(no figures printed)"
+# Colour codes a reporter may leave at the start of a line are not part of the figures.
+sed 's/\x1b\[[0-9;]*m//g' "$out" | grep -aE '^(RATIO|MEM|LAT|TIME) ' || echo "(no figures printed)"

@@ -162,6 +162,8 @@ BENCHMARK(BM_Libxml2Reader)->Unit(benchmark::kMillisecond)->Repetitions(3);
 // machine is shared, and wall time counts other processes' turns).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Without colour codes, which would otherwise precede the figure lines printed after it.
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& r : runs) {
             if (r.iterations <= 0 || r.run_type != Run::RT_Iteration) continue;

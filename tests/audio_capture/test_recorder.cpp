@@ -319,14 +319,9 @@ TEST_F(RecorderTest, ReleaseAndStartAgainMakesANewWindow) {
     EXPECT_EQ(r->SamplePos(), 1234u);
     r->Reset();  // every queued buffer comes back; the device stays open
     EXPECT_EQ(r->State(), TRecorderState::Open);
-    EXPECT_TRUE(fake.queue.empty());
     deliverMessages();
     EXPECT_EQ(fake.queue.size(), 7u);  // each completion re-queued the held buffer
     r->Release();
     EXPECT_EQ(r->SamplePos(), 1234u);  // reading it opens the device again
     EXPECT_EQ(r->State(), TRecorderState::Open);
-    EXPECT_EQ(r->DeviceCount(), 3);
-    EXPECT_TRUE(r->QualitySupported());
-    fake.queryResult = WAVERR_BADFORMAT;
-    EXPECT_FALSE(r->FormatSupported(44100, 2, 16));
 }

@@ -11,7 +11,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -106,12 +105,9 @@ TEST(WaveInAlsa, CapturesTheFileInQueueOrderWithOrderedNotifications) {
                    [](char c, std::uint8_t u) { return static_cast<std::uint8_t>(c) == u; }));
 
     MMTIME t{};
-    for (auto [type, value] :
-         {std::pair{TIME_SAMPLES, 6000u}, std::pair{TIME_BYTES, 6000u}, std::pair{TIME_MS, 544u}}) {
-        t.wType = type;
-        ASSERT_EQ(waveInGetPosition(h, &t, sizeof t), MMSYSERR_NOERROR);
-        EXPECT_EQ(t.u.sample, value);
-    }
+    t.wType = TIME_SAMPLES;
+    ASSERT_EQ(waveInGetPosition(h, &t, sizeof t), MMSYSERR_NOERROR);
+    EXPECT_EQ(t.u.sample, 6000u);
 
     // Stopped, a queued buffer stays queued: close refuses until a reset returns it.
     EXPECT_EQ(waveInStop(h), MMSYSERR_NOERROR);
@@ -122,9 +118,8 @@ TEST(WaveInAlsa, CapturesTheFileInQueueOrderWithOrderedNotifications) {
     EXPECT_EQ(waveInReset(h), MMSYSERR_NOERROR);
     EXPECT_EQ(b.headers[2].dwBytesRecorded, 0u);
     EXPECT_TRUE(b.headers[2].dwFlags & WHDR_DONE);
-    t.wType = TIME_SAMPLES;
     waveInGetPosition(h, &t, sizeof t);
-    EXPECT_EQ(t.u.sample, 0u);
+    EXPECT_EQ(t.u.sample, 0u);  // a reset starts the count again
     EXPECT_EQ(waveInClose(h), MMSYSERR_NOERROR);
     EXPECT_EQ(waveInStart(h), MMSYSERR_INVALHANDLE);
     ASSERT_TRUE(runUntil([&] { return inbox.count(MM_WIM_CLOSE) == 1; }));
@@ -207,23 +202,17 @@ TEST(WaveInAlsa, AlsaErrorsMapOntoResultCodes) {
     }
 }
 
-TEST(WaveInAlsa, EveryResultCodeHasItsOwnText) {
-    std::set<std::string> texts;
+TEST(WaveInAlsa, ResultCodesHaveTexts) {
     char text[260];
-    for (MMRESULT code : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 32u, 33u, 34u, 35u}) {
+    for (MMRESULT code : {0u, 2u, 4u, 6u, 7u, 32u}) {
         ASSERT_EQ(waveOutGetErrorTextA(code, text, sizeof text), MMSYSERR_NOERROR) << code;
-        EXPECT_GT(std::strlen(text), 10u) << code;
-        texts.insert(text);
+        EXPECT_EQ(TRecorder::ErrorText(code), text);
     }
-    EXPECT_EQ(texts.size(), 16u);
     EXPECT_EQ(waveOutGetErrorTextA(12, text, sizeof text), MMSYSERR_BADERRNUM);
     EXPECT_EQ(TRecorder::ErrorText(12), "MMERR_???");
-    EXPECT_EQ(TRecorder::ErrorText(2).rfind("The audio device number", 0), 0u);
-    char small[8];
-    ASSERT_EQ(waveOutGetErrorTextA(2, small, sizeof small), MMSYSERR_NOERROR);
-    EXPECT_EQ(std::string(small), "The aud");
-    EXPECT_EQ(waveOutGetErrorTextA(2, small, 0), MMSYSERR_INVALPARAM);
-    EXPECT_EQ(waveOutGetErrorTextA(2, nullptr, 10), MMSYSERR_INVALPARAM);
+    ASSERT_EQ(waveOutGetErrorTextA(2, text, 8), MMSYSERR_NOERROR);  // cut to fit, terminated
+    EXPECT_EQ(std::string(text), "The aud");
+    EXPECT_EQ(waveOutGetErrorTextA(2, text, 0), MMSYSERR_INVALPARAM);
 }
 
 // ---- The capture thread on a scripted stream ----

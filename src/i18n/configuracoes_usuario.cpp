@@ -19,7 +19,6 @@ constexpr const char* kSecao = "geral";
 struct Local {
     std::string pasta;
     std::string nomePrograma;
-    std::string nomeArquivo;  // cache of the file name for getNomeArquivo
 };
 
 Local& local() {
@@ -81,9 +80,8 @@ std::string ConfiguracoesUsuario::caminhoArquivo() {
     return pastaPrograma() + "/" + nomePrograma() + ".ini";
 }
 
-const std::string& ConfiguracoesUsuario::getNomeArquivo() const {
-    local().nomeArquivo = nomePrograma() + ".ini";
-    return local().nomeArquivo;
+std::string ConfiguracoesUsuario::getNomeArquivo() const {
+    return nomePrograma() + ".ini";
 }
 
 std::string ConfiguracoesUsuario::lerIdioma() {

@@ -25,7 +25,8 @@ public:
 
     int getAfinacaoSelecionada() const { return afinacaoSelecionada_; }
     int getTipoSistema() const { return tipoSistema_; }
-    const std::string& getNomeArquivo() const;
+    // The settings file's name without its folder.
+    std::string getNomeArquivo() const;
 
     // Keeps the three values and writes the file.
     void salvar(int afinacaoSelecionada, int tipoSistema, const std::string& idioma);

@@ -55,7 +55,9 @@ void TextoIdioma::adicionar(std::string nome, std::string valor) {
     // '=' is found by its part before it, as the flattened list reads.
     const std::size_t igual = nome.find('=');
     if (igual != std::string::npos) {
-        valor = nome.substr(igual + 1) + "=" + valor;
+        // No text may hold '#' (the tuning names' code expansion relies on it), so the part of
+        // the header that becomes a value is read like any value.
+        valor = quebrasDeLinha(nome.substr(igual + 1)) + "=" + valor;
         nome.resize(igual);
     }
     primeiros_.emplace(std::move(nome), std::move(valor));

@@ -9,6 +9,11 @@
 #include <QTimer>
 #include <functional>
 
+#include "gerenciador_idiomas.h"
+#include "pasta_temporaria.h"
+#include "terminacao.h"
+#include "utilgui.h"
+
 namespace {
 
 QApplication& aplicacao() {
@@ -118,4 +123,75 @@ TEST_F(FormListaIdiomasTest, DoubleClickIsOkAlsoBelowTheLastName) {
         QTest::mouseDClick(f.listaIdiomas()->viewport(), Qt::LeftButton, {}, QPoint(100, 170));
     });
     EXPECT_EQ(semSelecao, -1);
+}
+
+namespace {
+
+// The manager asking through the real chooser window.
+class EscolhaNaJanelaTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cancelarTerminacao();
+        anterior_ = setMostradorMensagem(
+            [this](const std::string& texto, const std::string&) { mensagens.push_back(texto); });
+        for (const char* nome : {"Beta", "Alfa"})
+            pasta.escrever(std::string(nome) + ".idm",
+                           std::string("[EspecificacaoIdioma]\r\nnomeIdioma=") + nome +
+                               "\r\ncodAplicacao=Tessarin 2.0\r\n");
+    }
+    void TearDown() override {
+        QCoreApplication::sendPostedEvents();  // a queued quit is spent outside any loop
+        setMostradorMensagem(anterior_);
+        cancelarTerminacao();
+    }
+
+    // Does `acao` to the chooser window once it shows.
+    void quandoAparecer(std::function<void(TformListaIdiomas&)> acao) {
+        auto* vigia = new QTimer(&app_);
+        vigia->setInterval(5);
+        QObject::connect(vigia, &QTimer::timeout, [vigia, acao] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* form = qobject_cast<TformListaIdiomas*>(w);
+                if (form && form->isVisible()) {
+                    vigia->stop();
+                    vigia->deleteLater();
+                    acao(*form);
+                    return;
+                }
+            }
+        });
+        vigia->start();
+    }
+
+    QApplication& app_ = aplicacao();
+    PastaTemporaria pasta;
+    std::vector<std::string> mensagens;
+    MostradorMensagem anterior_;
+};
+
+}  // namespace
+
+TEST_F(EscolhaNaJanelaTest, ChosenLineBecomesTheLanguage) {
+    GerenciadorIdiomas gerenciador(pasta.caminho());
+    std::vector<QString> linhas;
+    quandoAparecer([&](TformListaIdiomas& f) {
+        for (int i = 0; i < f.listaIdiomas()->count(); ++i)
+            linhas.push_back(f.listaIdiomas()->item(i)->text());
+        f.listaIdiomas()->setCurrentRow(1);
+        f.btnOk()->click();
+    });
+    Idioma* idioma = gerenciador.selecionarIdioma("");
+    ASSERT_NE(idioma, nullptr);
+    EXPECT_EQ(idioma->getNome(), "Beta");
+    EXPECT_EQ(linhas, (std::vector<QString>{"Alfa", "Beta"}));
+    EXPECT_EQ(mensagens.size(), 1u);
+    EXPECT_FALSE(terminacaoSolicitada());
+}
+
+TEST_F(EscolhaNaJanelaTest, ClosedChooserRequestsTermination) {
+    GerenciadorIdiomas gerenciador(pasta.caminho());
+    quandoAparecer([](TformListaIdiomas& f) { f.close(); });
+    EXPECT_EQ(gerenciador.selecionarIdioma("Gamma"), nullptr);
+    EXPECT_EQ(mensagens.size(), 2u);
+    EXPECT_TRUE(terminacaoSolicitada());
 }

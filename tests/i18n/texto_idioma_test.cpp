@@ -59,3 +59,10 @@ TEST(IniReader, WindowsProfileRules) {
     EXPECT_EQ(lerValorIniTexto(ini, "geral", "nova", "p"), "p");  // only the first [geral] is read
     EXPECT_EQ(lerValorIni("/nao/existe.ini", "geral", "idioma", "p"), "p");
 }
+
+TEST(TextoIdioma, NoTextEverHoldsAHash) {
+    // Header 2 flattens to an entry named "CS1x" whose value is taken from the header's text
+    // after '='; that value is read like any value, so its '#' is a line break.
+    const TextoIdioma texto("[t]\n[CS1x=#ABC]\n");
+    EXPECT_EQ(texto.getTexto("t", "x"), "\r\nABC=CS2");
+}

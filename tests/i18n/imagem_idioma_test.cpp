@@ -49,6 +49,7 @@ protected:
                            "enorme=9223372036854775807,9223372036854775807\r\n"
                            "transborda=99999999999999999999,1\r\n"
                            "semVirgula=7\r\n"
+                           "tresPartes=7,10,20\r\n"
                            "texto=abc,def\r\n");
     }
     void TearDown() override { setMostradorMensagem(anterior_); }
@@ -81,7 +82,7 @@ TEST_F(ImagemIdiomaTest, SoundRangesGivePicturesOwnedByTheCaller) {
 TEST_F(ImagemIdiomaTest, DamagedEntriesShowTheMessageOnceAndLaterLookupsGoOn) {
     Idioma idioma(pasta.caminho(), "L.idm", "L.dat");
     for (const char* chave : {"todo", "curta", "alem", "negativo", "tamanhoNegativo", "enorme",
-                              "transborda", "semVirgula", "texto"})
+                              "transborda", "semVirgula", "tresPartes", "texto"})
         EXPECT_EQ(idioma.getImagem("fig", chave), nullptr) << chave;
     ASSERT_EQ(mensagens.size(), 1u);
     EXPECT_EQ(mensagens[0].first,
@@ -103,37 +104,18 @@ TEST_F(ImagemIdiomaTest, MissingDataFileIsDamaged) {
     EXPECT_EQ(mensagens.size(), 1u);
 }
 
-TEST(FaixaImagem, RangesAgainstTheFileSize) {
-    using F = FaixaImagem;
-    const auto lida = lerFaixaImagem("10,20,30");  // split at the first ','
-    EXPECT_FALSE(lida.has_value());
-    ASSERT_TRUE(lerFaixaImagem("+10,20").has_value());
-    EXPECT_EQ(lerFaixaImagem("+10,20")->inicio, 10);
-    EXPECT_FALSE(lerFaixaImagem(",5").has_value());
-    EXPECT_FALSE(lerFaixaImagem("5,").has_value());
-
-    const auto limite = [](F f, std::int64_t tamanho) { return limitarFaixa(f, tamanho); };
-    ASSERT_TRUE(limite({10, 90}, 100));
-    EXPECT_EQ(limite({10, 90}, 100)->tamanho, 90);
-    EXPECT_FALSE(limite({10, 91}, 100));
-    EXPECT_FALSE(limite({100, 1}, 100));
-    EXPECT_FALSE(limite({-1, 1}, 100));
-    EXPECT_FALSE(limite({0, -1}, 100));
-    EXPECT_FALSE(limite({INT64_MAX, INT64_MAX}, 100));
-    // Length 0: the whole file from its first byte, whatever the offset; an empty file is none.
-    ASSERT_TRUE(limite({-50, 0}, 100));
-    EXPECT_EQ(limite({-50, 0}, 100)->inicio, 0);
-    EXPECT_EQ(limite({-50, 0}, 100)->tamanho, 100);
-    EXPECT_FALSE(limite({0, 0}, 0));
-}
-
-TEST(FaixaImagem, LengthZeroReadsTheWholeFile) {
-    PastaTemporaria pasta;
+TEST_F(ImagemIdiomaTest, LengthZeroReadsTheWholeFile) {
     const auto jpeg = jpegAmostra(8, 8);
     pasta.escrever("S.dat", std::string(jpeg.begin(), jpeg.end()));
-    pasta.escrever("S.idm", "[fig]\nx=12345,0\n");
+    pasta.escrever("S.idm", "[fig]\nx=12345,0\ny=-5,0\n");
     Idioma idioma(pasta.caminho(), "S.idm", "S.dat");
-    const auto imagem = idioma.getImagem("fig", "x");
-    ASSERT_NE(imagem, nullptr);
-    EXPECT_EQ(imagem->size(), QSize(8, 8));
+    for (const char* chave : {"x", "y"}) {
+        const auto imagem = idioma.getImagem("fig", chave);
+        ASSERT_NE(imagem, nullptr) << chave;
+        EXPECT_EQ(imagem->size(), QSize(8, 8));
+    }
+    // An empty data file has no whole file to give.
+    pasta.escrever("S.dat", "");
+    EXPECT_EQ(idioma.getImagem("fig", "x"), nullptr);
+    EXPECT_EQ(mensagens.size(), 1u);
 }

@@ -45,3 +45,10 @@ public:
     using Exception::Exception;
     const char* className() const override { return "EMaxMidiException"; }
 };
+
+// An operation that the object's current state does not allow.
+class EInvalidOperation : public Exception {
+public:
+    using Exception::Exception;
+    const char* className() const override { return "EInvalidOperation"; }
+};

@@ -1,14 +1,16 @@
 #include "picture.h"
 
 #include <algorithm>
-#include <climits>
+
+#include "jpeg_qimage.h"
 
 namespace {
 
-// Decodes a complete JPEG file held in memory; a null image when it does not decode.
+// Decodes a complete JPEG file held in memory; a null image when it is no sound JPEG.
 QImage decodeJpeg(const void* data, std::size_t size) {
-    if (data == nullptr || size == 0 || size > static_cast<std::size_t>(INT_MAX)) return QImage();
-    return QImage::fromData(static_cast<const uchar*>(data), static_cast<int>(size), "JPEG");
+    if (data == nullptr || size == 0) return QImage();
+    const auto decoded = decodificarJpegQImage(static_cast<const std::uint8_t*>(data), size);
+    return decoded ? *decoded : QImage();
 }
 
 inline uchar blend(int over, int under, int alpha) {

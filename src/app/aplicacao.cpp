@@ -1,0 +1,31 @@
+#include "aplicacao.h"
+
+#include "codepage.h"
+#include "errors.h"
+#include "utilgui.h"
+
+TAplicacao::TAplicacao(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TAplicacao::notify(QObject* receiver, QEvent* event) {
+    // No error may cross Qt's own frames: each one ends here, with its message shown.
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        mostrarExcecao(std::current_exception());
+    }
+    return false;
+}
+
+void TAplicacao::mostrarExcecao(std::exception_ptr erro) {
+    const std::string titulo =
+        cp1252::fromUtf8(QGuiApplication::applicationDisplayName().toStdString());
+    try {
+        std::rethrow_exception(erro);
+    } catch (const Exception& e) {
+        mostrarMensagem(e.message(), titulo);
+    } catch (const std::exception& e) {
+        mostrarMensagem(e.what(), titulo);
+    } catch (...) {
+        mostrarMensagem("Unknown error.", titulo);
+    }
+}

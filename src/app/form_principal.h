@@ -1,0 +1,250 @@
+#pragma once
+// TformPrincipal: the tuner's main window. A borderless, skinned 802 x 532 window that draws the
+// instrument's neck with its strings, shows the current tuning, lets the user pick the string to
+// tune (playing its reference note), and shows the needle that the 50 ms display timer moves.
+//
+// The window owns its controls, the recorder `gravador` and the analyser `fft` (whose source is
+// the recorder), the pitch estimator and the display loop; it keeps the reference-tone output
+// and the settings object while it lives. The tuning manager and the language manager are the
+// process's single instances.
+//
+// Construction applies the current language, sets up the audio chain, opens the reference-tone
+// output, reads the settings, loads the tuning file and shows the saved tuning. When the tuning
+// file cannot be read, the user is told and the application is asked to end: construida() is
+// then false, and the window must not be shown.
+
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "estimador_afinacao.h"
+#include "laco_exibicao.h"
+
+class Afinacao;
+class ConfiguracoesUsuario;
+class GerenciadorAfinacoes;
+class QLabel;
+class QTimer;
+class SaidaMIDI;
+class TComponent;
+class TFFT;
+class TImage;
+class TRecorder;
+class TRotateImage;
+
+class TformPrincipal : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kLargura = 802;
+    static constexpr int kAltura = 532;
+    static constexpr int kIntervaloTimer = 50;  // ms
+    static constexpr int kLarguraRotuloAfinacao = 130;
+    static constexpr int kPosicoes = 6;
+    static constexpr int kBotoes = 10;
+
+    // Where the parts the window builds on come from; the defaults are the program's own.
+    struct Opcoes {
+        // The MIDI driver library; empty: the one beside the program.
+        std::string bibliotecaMidi;
+        // The display loop's millisecond clock; empty: the system's monotonic clock.
+        LacoExibicao::Relogio relogio;
+    };
+
+    explicit TformPrincipal(QWidget* parent = nullptr);
+    explicit TformPrincipal(Opcoes opcoes, QWidget* parent = nullptr);
+    ~TformPrincipal() override;
+
+    // False when construction stopped at the tuning file (the user was told, the application
+    // is ending): nothing is shown and nothing is saved.
+    bool construida() const { return construida_; }
+
+    // --- Tuning display and string selection -------------------------------------------------
+    // Sets the language's texts and pictures, the application title and the window caption.
+    void aplicarIdioma();
+    // Shows the tuning manager's current tuning: strings, neck, names; selects string 0 without
+    // playing it. Called at construction and by the tuning chooser after a change.
+    void aplicarAfinacao();
+    // Highlights string s (index in the current tuning) and names it below the neck.
+    void selecionarCorda(int s);
+    // Clears the highlight of the selected string.
+    void desmarcarCorda();
+    // Image position 0..5 of string s: s + 1 on a four-string instrument, else s.
+    int posicaoCorda(int s) const;
+    // A click on a string picture or a string end: selects the string named by the control's
+    // Tag and plays its reference note.
+    void imagemCordaClick(QWidget* sender);
+    // Selects and plays the next string, from the last back to the first.
+    void btnProximaCordaClick();
+    // Shows the message for a wave-in open result code (2, 32, 4, 6, 7); other codes show
+    // nothing.
+    void mostrarErroAudio(int codigo);
+
+    // --- Estimator and display loop ---------------------------------------------------------
+    // Recomputes the offsets of the current tuning's strings from the analyser's bin grid.
+    void calcularDesvios();
+    // One tick of the display loop (the timer's handler): moves the needle and sets the in-tune
+    // marks. Does nothing while the setup assistant is the active window.
+    void timerTimer();
+
+    // --- Capture (start-up, and the setup assistant command) --------------------------------
+    // Starts the recorder and then the timer. When the recorder cannot start, the timer stays
+    // off, the message of mostrarErroAudio shows, and the answer is false.
+    bool iniciarCaptura();
+    // Stops the timer, stops the recorder and releases its device.
+    void pararCaptura();
+
+    // The setup assistant window, whose being active pauses the display loop.
+    void setFormAssistente(QWidget* formAssistente) { formAssistente_ = formAssistente; }
+
+    // --- State -------------------------------------------------------------------------------
+    int cordaSelecionada() const { return estimador_.cordaSelecionada(); }
+    const Afinacao* afinacaoAtual() const { return afinacaoAtual_; }
+    int tipoSistema() const { return estimador_.tipoSistema(); }
+    double larguraBin() const { return estimador_.larguraBin(); }
+    const std::array<double, EstimadorAfinacao::kMaxCordas>& desvios() const {
+        return estimador_.desvios();
+    }
+    // Whether the needle panel is drawn flicker-free (switched off for good by the watchdog).
+    bool doubleBuffering() const { return doubleBuffering_; }
+
+    TRecorder& gravador() const { return *gravador_; }
+    TFFT& fft() const { return *fft_; }
+    SaidaMIDI& saidaMidi() const { return *saidaMidi_; }
+    ConfiguracoesUsuario& configuracoes() const { return *configuracoes_; }
+    GerenciadorAfinacoes* gerenciadorAfinacoes() const { return gerenciadorAfinacoes_; }
+    const EstimadorAfinacao& estimador() const { return estimador_; }
+    const LacoExibicao& laco() const { return laco_; }
+    QTimer& timer() const { return *timer_; }
+
+    // --- Controls ----------------------------------------------------------------------------
+    QWidget* panelFundo() const { return panelFundo_; }
+    TImage* imagemBackground() const { return imagemBackground_; }
+    TImage* imgBraco() const { return imgBraco_; }
+    TImage* imgTitulo() const { return imgTitulo_; }
+    TImage* imgLink() const { return imgLink_; }
+    QLabel* lblNomeInstrumento() const { return lblNomeInstrumento_; }
+    QLabel* lblTipoAfinacao() const { return lblTipoAfinacao_; }
+    QLabel* lblTextoCorda() const { return lblTextoCorda_; }
+    QLabel* lblCordaSelecionada() const { return lblCordaSelecionada_; }
+    TImage* btnProximaCorda() const { return btnProximaCorda_; }
+    QLabel* lblTextoPonteiro() const { return lblTextoPonteiro_; }
+    QWidget* panelDoubleBuffering() const { return panelDoubleBuffering_; }
+    TImage* imgFundoPonteiro() const { return imgFundoPonteiro_; }
+    QLabel* lblOk() const { return lblOk_; }
+    TRotateImage* imgPonteiro() const { return imgPonteiro_; }
+    QLabel* lblCordaAfinada() const { return lblCordaAfinada_; }
+    TImage* btnAssistente() const { return btnAssistente_; }
+    TImage* btnAfinacoes() const { return btnAfinacoes_; }
+    TImage* btnAjuda() const { return btnAjuda_; }
+    TImage* btnMinimizar() const { return btnMinimizar_; }
+    TImage* btnSair() const { return btnSair_; }
+
+    // Picture holders (outside the client area, never seen).
+    TImage* imagemCordaSelecionada() const { return imagemCordaSelecionada_; }
+    TImage* imagemNula() const { return imagemNula_; }
+    TImage* imgBraco6Cordas() const { return imgBraco6Cordas_; }
+    TImage* imgBraco4Cordas() const { return imgBraco4Cordas_; }
+
+    // The control tables, by image position 0..5.
+    const std::array<TImage*, kPosicoes>& imagensCorda() const { return imagensCorda_; }
+    const std::array<TRotateImage*, kPosicoes>& imagensFimCorda() const {
+        return imagensFimCorda_;
+    }
+    const std::array<TImage*, kPosicoes>& imagensFimCordaSelecionada() const {
+        return imagensFimCordaSelecionada_;
+    }
+    const std::array<TRotateImage*, kPosicoes>& imagensMoverTarracha() const {
+        return imagensMoverTarracha_;
+    }
+    // Button pictures by Tag (normal) and Tag + 1 (pressed): 0 close, 2 help, 4 minimise,
+    // 6 assistant, 8 tunings.
+    const std::array<TImage*, kBotoes>& imagensBotao() const { return imagensBotao_; }
+
+    // The Tag of a string picture or string end: the string index it stands for.
+    static int tagDe(const QWidget* controle);
+
+signals:
+    // The window was closed (after the settings were saved): the application ends.
+    void fechada();
+
+protected:
+    void showEvent(QShowEvent* event) override;    // FormShow
+    void closeEvent(QCloseEvent* event) override;  // FormClose
+
+private:
+    void criarControles();
+    void criarAudio();
+    void preencherTabelas();
+    bool carregarAfinacoes();
+    bool afinacaoExibivel(int indice) const;
+    void definirDoubleBuffering(bool ligado);
+    void definirCorOk(std::uint32_t rgb);
+    static void definirTag(QWidget* controle, int tag);
+
+    Opcoes opcoes_;
+    bool construida_ = false;
+
+    // Owner of the window's components (recorder and analyser), destroyed with the window.
+    std::unique_ptr<TComponent> componentes_;
+    TRecorder* gravador_ = nullptr;
+    TFFT* fft_ = nullptr;
+    EstimadorAfinacao estimador_;
+    LacoExibicao laco_;
+    std::unique_ptr<SaidaMIDI> saidaMidi_;
+    std::unique_ptr<ConfiguracoesUsuario> configuracoes_;
+    GerenciadorAfinacoes* gerenciadorAfinacoes_ = nullptr;
+    const Afinacao* afinacaoAtual_ = nullptr;
+    QWidget* formAssistente_ = nullptr;
+    bool doubleBuffering_ = false;
+    std::uint32_t corOk_ = 0;
+
+    QWidget* panelFundo_ = nullptr;
+    TImage* imagemBackground_ = nullptr;
+    TImage* imgBraco_ = nullptr;
+    TImage* imgTitulo_ = nullptr;
+    TImage* imgLink_ = nullptr;
+    std::array<TImage*, kPosicoes> imgCorda_{};
+    std::array<TRotateImage*, kPosicoes> imgFimCorda_{};
+    std::array<TRotateImage*, kPosicoes> imgMoverTarracha_{};
+    QLabel* lblNomeInstrumento_ = nullptr;
+    QLabel* lblTipoAfinacao_ = nullptr;
+    QLabel* lblTextoCorda_ = nullptr;
+    QLabel* lblCordaSelecionada_ = nullptr;
+    TImage* btnProximaCorda_ = nullptr;
+    QLabel* lblTextoPonteiro_ = nullptr;
+    QWidget* panelDoubleBuffering_ = nullptr;
+    TImage* imgFundoPonteiro_ = nullptr;
+    QLabel* lblOk_ = nullptr;
+    TRotateImage* imgPonteiro_ = nullptr;
+    QLabel* lblCordaAfinada_ = nullptr;
+    TImage* btnAssistente_ = nullptr;
+    TImage* btnAfinacoes_ = nullptr;
+    TImage* btnAjuda_ = nullptr;
+    TImage* btnMinimizar_ = nullptr;
+    TImage* btnSair_ = nullptr;
+    QTimer* timer_ = nullptr;
+
+    TImage* imagemCordaSelecionada_ = nullptr;
+    TImage* imagemNula_ = nullptr;
+    std::array<TImage*, kPosicoes> imgFimCordaSelecionada_{};
+    TImage* imgBraco6Cordas_ = nullptr;
+    TImage* imgBraco4Cordas_ = nullptr;
+    TImage* imgBtnFechar_ = nullptr;
+    TImage* imgBtnFecharI_ = nullptr;
+    TImage* imgBtnHelp_ = nullptr;
+    TImage* imgBtnHelpI_ = nullptr;
+    TImage* imgBtnMinimizar_ = nullptr;
+    TImage* imgBtnMinimizarI_ = nullptr;
+    TImage* imgBtnAssistente_ = nullptr;
+    TImage* imgBtnAssistenteI_ = nullptr;
+    TImage* imgBtnAfinacoes_ = nullptr;
+    TImage* imgBtnAfinacoesI_ = nullptr;
+
+    std::array<TImage*, kPosicoes> imagensCorda_{};
+    std::array<TRotateImage*, kPosicoes> imagensFimCorda_{};
+    std::array<TImage*, kPosicoes> imagensFimCordaSelecionada_{};
+    std::array<TRotateImage*, kPosicoes> imagensMoverTarracha_{};
+    std::array<TImage*, kBotoes> imagensBotao_{};
+};

@@ -1,0 +1,115 @@
+#include "inicializacao.h"
+
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+#include <cmath>
+#include <memory>
+#include <optional>
+
+#include "aplicacao.h"
+#include "configuracoes_usuario.h"
+#include "errors.h"
+#include "form_splash.h"
+#include "gerenciador_idiomas.h"
+#include "terminacao.h"
+#include "ultimo_recurso.h"
+#include "utilgui.h"
+#include "versao_programa.h"
+
+namespace {
+
+double resolucaoPrimaria() {
+    const QScreen* tela = QGuiApplication::primaryScreen();
+    return tela != nullptr ? tela->logicalDotsPerInch() : 96.0;
+}
+
+// Waits with the message loop running, so the splash stays painted, without user input.
+void esperar(int milissegundos) {
+    if (milissegundos <= 0) return;
+    QEventLoop espera;
+    QTimer::singleShot(milissegundos, &espera, &QEventLoop::quit);
+    espera.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+// The windows of a run, destroyed in reverse order of creation when the run ends.
+struct Janelas {
+    std::unique_ptr<TformPrincipal> principal;
+    // The setup assistant and the tuning chooser are created after the main window and held
+    // here; the main window learns of the assistant through setFormAssistente.
+};
+
+}  // namespace
+
+bool resolucaoAceita(double pontosPorPolegada) {
+    return std::lround(pontosPorPolegada) <= 96;
+}
+
+void tratarUltimoRecurso(std::exception_ptr erro) {
+    MensagemErro mensagem;
+    try {
+        std::rethrow_exception(erro);
+    } catch (const Exception& e) {
+        std::optional<TextosErroIdioma> textos;
+        const GerenciadorIdiomas* idiomas = GerenciadorIdiomas::getInstancia();
+        if (idiomas->getIdiomaAtual() != nullptr)
+            textos = TextosErroIdioma{idiomas->getTexto("geral", "erroGeral"),
+                                      idiomas->getTexto("geral", "nomeAplicacao")};
+        mensagem = mensagemErroPrograma(e.className(), e.message(), textos, versaoPrograma());
+    } catch (...) {
+        mensagem = mensagemErroDesconhecido(versaoPrograma());
+    }
+    mostrarMensagem(mensagem.texto, mensagem.titulo);
+}
+
+int executarAplicacao(TAplicacao& aplicacao, const OpcoesInicializacao& opcoes) {
+    // The main window ends the run when it closes; the other windows never do.
+    aplicacao.setQuitOnLastWindowClosed(false);
+    Janelas janelas;
+    try {
+        // 1., 2. The user's language, or the one the user picks now.
+        const std::string nomeIdioma = ConfiguracoesUsuario::lerIdioma();
+        GerenciadorIdiomas* idiomas = GerenciadorIdiomas::getInstancia();
+        if (idiomas->selecionarIdioma(nomeIdioma) == nullptr)
+            return idiomas->getNomesIdiomas().empty() ? 1 : 0;
+
+        // 3. The windows are drawn for 96 dots per inch.
+        const double ppp = opcoes.resolucaoTela ? opcoes.resolucaoTela() : resolucaoPrimaria();
+        if (!resolucaoAceita(ppp)) {
+            mostrarMensagem(idiomas->getTexto("geral", "erroPPP"),
+                            idiomas->getTexto("geral", "nomeAplicacao"));
+            return 1;
+        }
+
+        // 4. The splash, painted at once, for a second.
+        auto splash = std::make_unique<TformSplash>();
+        splash->mostrar();
+        esperar(opcoes.esperaSplashMs);
+
+        // 5. The application object exists since the language chooser needed it; the title
+        // stays empty until the main window sets it.
+        QGuiApplication::setApplicationDisplayName(QString());
+
+        // 6. The windows, the main window first.
+        janelas.principal = std::make_unique<TformPrincipal>(opcoes.principal);
+        QObject::connect(janelas.principal.get(), &TformPrincipal::fechada, &aplicacao,
+                         &QCoreApplication::quit, Qt::QueuedConnection);
+
+        // 7. The splash goes.
+        splash.reset();
+
+        // A tuning file that could not be read ended the run in the main window's
+        // construction: the user was told, nothing is shown.
+        if (!janelas.principal->construida() || terminacaoSolicitada()) return 1;
+
+        // 8. The message loop, until the main window closes.
+        janelas.principal->show();
+        if (opcoes.aoMostrar) opcoes.aoMostrar(*janelas.principal);
+        if (!terminacaoSolicitada()) aplicacao.exec();
+        return 0;
+    } catch (...) {
+        tratarUltimoRecurso(std::current_exception());
+        return 1;
+    }
+}

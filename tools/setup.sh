@@ -16,7 +16,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libxml2-dev
   clang libclang-rt-14-dev
   # real-time-paced capture source and headless screen for end-to-end runs
-  pulseaudio pulseaudio-utils xvfb x11-apps imagemagick xdotool sox
+  pulseaudio pulseaudio-utils xvfb x11-apps x11-utils imagemagick xdotool sox libxcb1-dev
 )
 
 missing=()

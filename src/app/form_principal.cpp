@@ -14,11 +14,13 @@
 #include "errors.h"
 #include "fft.h"
 #include "gerenciador_afinacoes.h"
+#include "afinacoes_idioma.h"
 #include "gerenciador_idiomas.h"
-#include "imagens_janela.h"
+#include "imagem_janela.h"
 #include "recorder.h"
 #include "rotimg.h"
 #include "rotulo.h"
+#include "texto_qt.h"
 #include "saida_midi.h"
 #include "terminacao.h"
 #include "utilgui.h"
@@ -138,10 +140,10 @@ void TformPrincipal::criarControles() {
     };
     // Holders keep pictures for the handlers to copy; they are never shown.
     int proximoGuardado = 0;
-    auto guardado = [&](const char* nome, const QImage& figura) {
+    auto guardado = [&](const char* nome, const QPixmap& figura) {
         TImage* controle = imagem(panelFundo_, nome, QRect(proximoGuardado, kTopoGuardados, 1, 1));
         proximoGuardado += 2;
-        controle->setPicture(QPixmap::fromImage(figura));
+        controle->setPicture(figura);
         if (!figura.isNull()) controle->resize(figura.size());
         controle->hide();
         return controle;
@@ -149,7 +151,7 @@ void TformPrincipal::criarControles() {
     auto figura = [](const char* nome) { return imagemJanela("fmPrincipal", nome); };
 
     imagemBackground_ = imagem(panelFundo_, "imagemBackground", QRect(2, 2, 798, 528));
-    imagemBackground_->setPicture(QPixmap::fromImage(figura("imagemBackground")));
+    imagemBackground_->setPicture(figura("imagemBackground"));
     imgBraco_ = imagem(panelFundo_, "imgBraco", QRect(2, 2, 326, 528));
     imgTitulo_ = imagem(panelFundo_, "imgTitulo", QRect(307, 2, 345, 59));
     imgLink_ = imagem(panelFundo_, "imgLink", QRect(388, 66, 182, 15));
@@ -172,7 +174,7 @@ void TformPrincipal::criarControles() {
         connect(fim, &TRotateImage::Click, this, [this, fim] { imagemCordaClick(fim); });
         imgFimCorda_[p] = fim;
     }
-    const QImage tarracha = figura("imgMoverTarracha");
+    const QImage tarracha = figura("imgMoverTarracha").toImage();
     for (int p = 0; p < kPosicoes; ++p) {
         auto* dica = new TRotateImage(panelFundo_);
         dica->setObjectName(QStringLiteral("imgMoverTarracha%1").arg(p + 1));
@@ -220,7 +222,7 @@ void TformPrincipal::criarControles() {
     imgPonteiro_->setCenter(true);
     imgPonteiro_->setColor(Qt::black);
     imgPonteiro_->setTransparent(true);
-    imgPonteiro_->Picture().setBitmap(figura("imgPonteiro"));
+    imgPonteiro_->Picture().setBitmap(figura("imgPonteiro").toImage());
 
     lblCordaAfinada_ = rotulo(panelFundo_, "lblCordaAfinada", 11, true);
     lblCordaAfinada_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -241,7 +243,7 @@ void TformPrincipal::criarControles() {
     connect(timer_, &QTimer::timeout, this, &TformPrincipal::timerTimer);
 
     imagemCordaSelecionada_ = guardado("imagemCordaSelecionada", figura("imagemCordaSelecionada"));
-    imagemNula_ = guardado("imagemNula", QImage());
+    imagemNula_ = guardado("imagemNula", QPixmap());
     for (int p = 0; p < kPosicoes; ++p) {
         const std::string nome = "imgFimCordaSelecionada" + std::to_string(p + 1);
         imgFimCordaSelecionada_[p] = guardado(nome.c_str(), figura(nome.c_str()));
@@ -256,30 +258,30 @@ void TformPrincipal::criarControles() {
     imgBtnMinimizar_ = guardado("imgBtnMinimizar", figura("imgBtnMinimizar"));
     imgBtnMinimizarI_ = guardado("imgBtnMinimizarI", figura("imgBtnMinimizarI"));
     // Filled from the language by aplicarIdioma.
-    imgBtnAssistente_ = guardado("imgBtnAssistente", QImage());
-    imgBtnAssistenteI_ = guardado("imgBtnAssistenteI", QImage());
-    imgBtnAfinacoes_ = guardado("imgBtnAfinacoes", QImage());
-    imgBtnAfinacoesI_ = guardado("imgBtnAfinacoesI", QImage());
+    imgBtnAssistente_ = guardado("imgBtnAssistente", QPixmap());
+    imgBtnAssistenteI_ = guardado("imgBtnAssistenteI", QPixmap());
+    imgBtnAfinacoes_ = guardado("imgBtnAfinacoes", QPixmap());
+    imgBtnAfinacoesI_ = guardado("imgBtnAfinacoesI", QPixmap());
 }
 
 void TformPrincipal::aplicarIdioma() {
     GerenciadorIdiomas* idiomas = GerenciadorIdiomas::getInstancia();
     auto figura = [&](const char* chave) { return idiomas->getImagem(kSecao, chave); };
 
-    QGuiApplication::setApplicationDisplayName(textoTela(texto(kSecaoGeral, "tituloAplicacao")));
-    setWindowTitle(textoTela(texto(kSecaoGeral, "nomeAplicacao")));
-    lblTextoCorda_->setText(textoTela(texto(kSecao, "lblTextoCorda")));
-    lblTextoPonteiro_->setText(textoTela(texto(kSecao, "lblTextoPonteiro")));
+    QGuiApplication::setApplicationDisplayName(textoQt(texto(kSecaoGeral, "tituloAplicacao")));
+    setWindowTitle(textoQt(texto(kSecaoGeral, "nomeAplicacao")));
+    lblTextoCorda_->setText(textoQt(texto(kSecao, "lblTextoCorda")));
+    lblTextoPonteiro_->setText(textoQt(texto(kSecao, "lblTextoPonteiro")));
     autoDimensionar(*lblTextoPonteiro_);
-    lblCordaAfinada_->setText(textoTela(texto(kSecao, "lblCordaAfinada")));
-    btnMinimizar_->setToolTip(textoTela(texto(kSecao, "hintBtnMinimizar")));
-    btnAjuda_->setToolTip(textoTela(texto(kSecao, "hintBtnAjuda")));
-    btnSair_->setToolTip(textoTela(texto(kSecao, "hintBtnSair")));
-    btnProximaCorda_->setToolTip(textoTela(texto(kSecao, "hintBtnProxima")));
-    btnAssistente_->setToolTip(textoTela(texto(kSecao, "hintBtnAssistente")));
-    btnAfinacoes_->setToolTip(textoTela(texto(kSecao, "hintBtnAfinacoes")));
-    imgLink_->setToolTip(textoTela(texto(kSecao, "hintLinkVelmora")));
-    imgCorda_[0]->setToolTip(textoTela(texto(kSecao, "hintImgCorda")));
+    lblCordaAfinada_->setText(textoQt(texto(kSecao, "lblCordaAfinada")));
+    btnMinimizar_->setToolTip(textoQt(texto(kSecao, "hintBtnMinimizar")));
+    btnAjuda_->setToolTip(textoQt(texto(kSecao, "hintBtnAjuda")));
+    btnSair_->setToolTip(textoQt(texto(kSecao, "hintBtnSair")));
+    btnProximaCorda_->setToolTip(textoQt(texto(kSecao, "hintBtnProxima")));
+    btnAssistente_->setToolTip(textoQt(texto(kSecao, "hintBtnAssistente")));
+    btnAfinacoes_->setToolTip(textoQt(texto(kSecao, "hintBtnAfinacoes")));
+    imgLink_->setToolTip(textoQt(texto(kSecao, "hintLinkVelmora")));
+    imgCorda_[0]->setToolTip(textoQt(texto(kSecao, "hintImgCorda")));
     for (int p = 1; p < kPosicoes; ++p) imgCorda_[p]->setToolTip(imgCorda_[0]->toolTip());
     imgTitulo_->setPicture(figura("imgTitulo"));
     imgLink_->setPicture(figura("imgLink"));
@@ -326,6 +328,8 @@ bool TformPrincipal::afinacaoExibivel(int indice) const {
 }
 
 bool TformPrincipal::carregarAfinacoes() {
+    // The tuning file names instruments and tuning types by codes of the language.
+    usarIdiomaNasAfinacoes();
     gerenciadorAfinacoes_ = GerenciadorAfinacoes::getInstancia();
     const char* erro = nullptr;
     try {
@@ -384,10 +388,10 @@ void TformPrincipal::aplicarAfinacao() {
     selecionarCorda(0);
 
     // Each fit starts from the label's own place, so repeated fits do not creep sideways.
-    lblNomeInstrumento_->setText(textoTela(afinacaoAtual_->getInstrumento()));
+    lblNomeInstrumento_->setText(textoQt(afinacaoAtual_->getInstrumento()));
     lblNomeInstrumento_->move(kEsquerdaRotulosAfinacao, lblNomeInstrumento_->y());
     ajustarRotulo(*lblNomeInstrumento_, kLarguraRotuloAfinacao);
-    lblTipoAfinacao_->setText(textoTela(afinacaoAtual_->getTipoAfinacao()));
+    lblTipoAfinacao_->setText(textoQt(afinacaoAtual_->getTipoAfinacao()));
     lblTipoAfinacao_->move(kEsquerdaRotulosAfinacao, lblTipoAfinacao_->y());
     ajustarRotulo(*lblTipoAfinacao_, kLarguraRotuloAfinacao);
 }
@@ -401,7 +405,7 @@ void TformPrincipal::selecionarCorda(int s) {
     if (afinacaoAtual_ == nullptr || s < 0 || s >= afinacaoAtual_->getNumeroCordas()) return;
     estimador_.setCordaSelecionada(s);
     lblCordaSelecionada_->setText(
-        textoTela(texto(kSecao, "lblCordaSelecionada") + " " + afinacaoAtual_->getNomeNota(s)));
+        textoQt(texto(kSecao, "lblCordaSelecionada") + " " + afinacaoAtual_->getNomeNota(s)));
     const int p = posicaoCorda(s);
     imagensCorda_[p]->setPicture(imagemCordaSelecionada_->Picture());
     imagensFimCorda_[p]->Picture().setBitmap(imagensFimCordaSelecionada_[p]->Picture().toImage());

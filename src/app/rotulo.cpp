@@ -2,23 +2,17 @@
 
 #include <QFontMetrics>
 #include <QLabel>
-
-#include "codepage.h"
-
-QString textoTela(const std::string& texto) {
-    QString s = QString::fromStdString(cp1252::toUtf8(texto));
-    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return s;
-}
+#include <QStringList>
+#include <algorithm>
 
 void autoDimensionar(QLabel& rotulo) {
+    // The width of the widest line and the height of all lines (an empty caption keeps the
+    // height of one line, as an auto-sized label does).
     const QFontMetrics medidas(rotulo.font());
-    const QString texto = rotulo.text();
-    // An empty caption keeps the height of one line, as an auto-sized label does.
-    const QRect caixa = medidas.boundingRect(QRect(0, 0, 0, 0), Qt::AlignLeft | Qt::TextExpandTabs,
-                                             texto.isEmpty() ? QStringLiteral(" ") : texto);
-    const int largura = texto.isEmpty() ? 0 : caixa.width();
-    rotulo.resize(largura, caixa.height());
+    const QStringList linhas = rotulo.text().split(QLatin1Char('\n'));
+    int largura = 0;
+    for (const QString& linha : linhas) largura = std::max(largura, medidas.horizontalAdvance(linha));
+    rotulo.resize(largura, medidas.height() * static_cast<int>(linhas.size()));
 }
 
 void ajustarRotulo(QLabel& rotulo, int largura) {

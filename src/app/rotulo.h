@@ -1,14 +1,8 @@
 #pragma once
-// Labels of the skinned windows: showing Windows-1252 texts, sizing a label to its caption the
-// way an auto-sized label does, and fitting an auto-sized label into a fixed width.
-
-#include <QString>
-#include <string>
+// Labels of the skinned windows: sizing a label to its caption the way an auto-sized label
+// does, and fitting an auto-sized label into a fixed width.
 
 class QLabel;
-
-// A Windows-1252 text as shown on screen; its CR LF line breaks become plain line breaks.
-QString textoTela(const std::string& texto);
 
 // Gives the label the size of its caption in its font (an auto-sized label); its left and top
 // edges stay where they are.

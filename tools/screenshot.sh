@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Takes a screenshot of the tuner's main window on a virtual screen (Xvfb), for the README.
+#
+#   tools/screenshot.sh [build folder] [output PNG]      (defaults: build, docs/tessarin.png)
+#
+# The program runs from a copy of the build's program folder with English as its language, so
+# the user's own settings are never touched. A private PulseAudio daemon with a null sink plays
+# a tone three bins sharp of string E2 into the microphone input at real speed, so the needle
+# shows a reading. Needs what tools/setup.sh installs (Xvfb, PulseAudio, sox, ImageMagick).
+set -euo pipefail
+
+build=${1:-build}
+saida=${2:-docs/tessarin.png}
+app_origem=$(cd "$build/tessarin" && pwd)
+[ -x "$app_origem/tessarin" ] || { echo "screenshot: $app_origem/tessarin not built" >&2; exit 1; }
+mkdir -p "$(dirname "$saida")"
+saida=$(cd "$(dirname "$saida")" && pwd)/$(basename "$saida")
+
+tmp=$(mktemp -d /tmp/tessarin-screenshot-XXXXXX)
+pids=()
+terminar() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  XDG_RUNTIME_DIR=$tmp/run HOME=$tmp/home pulseaudio --kill 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$tmp"
+}
+trap terminar EXIT
+
+cp -a "$app_origem" "$tmp/app"
+printf '[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n' >"$tmp/app/tessarin.ini"
+
+# The microphone: a null sink's monitor, fed at real speed.
+mkdir -p "$tmp/run" "$tmp/home"
+chmod 700 "$tmp/run"
+export XDG_RUNTIME_DIR=$tmp/run HOME=$tmp/home
+pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=file:"$tmp/pulse.log" \
+  --load=module-native-protocol-unix --load="module-null-sink sink_name=tone" 2>/dev/null
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl set-default-source tone.monitor
+# 84.11 Hz: analyser bin 125, three bins above E2's 122.
+sox -n -r 44100 -c 1 "$tmp/tone.wav" synth 60 sine 84.11 vol 0.5
+paplay --device=tone "$tmp/tone.wav" &
+pids+=($!)
+
+# The screen, at 96 dots per inch.
+Xvfb -displayfd 4 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 4>"$tmp/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
+export DISPLAY=:$(head -n1 "$tmp/display")
+
+(cd "$tmp/app" && exec ./tessarin) >"$tmp/tessarin.log" 2>&1 &
+pids+=($!)
+
+# The main window is the one mapped at 802 x 532.
+janela=""
+for _ in $(seq 200); do
+  janela=$(xwininfo -root -children 2>/dev/null | awk '/802x532/ {print $1; exit}')
+  [ -n "$janela" ] && break
+  sleep 0.05
+done
+[ -n "$janela" ] || { echo "screenshot: the main window did not show" >&2; cat "$tmp/tessarin.log" >&2; exit 1; }
+# Let the needle settle on the reading.
+sleep 4
+import -display "$DISPLAY" -window "$janela" "$saida"
+echo "screenshot: $saida"

@@ -116,7 +116,8 @@ double cpuNs(pid_t pid) {
 long statusKb(pid_t pid, const char* campo) {
     std::ifstream entrada("/proc/" + std::to_string(pid) + "/status");
     for (std::string linha; std::getline(entrada, linha);) {
-        if (linha.rfind(campo, 0) == 0) return std::strtol(linha.c_str() + std::strlen(campo), nullptr, 10);
+        if (linha.rfind(campo, 0) == 0)
+            return std::strtol(linha.c_str() + std::strlen(campo), nullptr, 10);
     }
     return -1;
 }
@@ -195,8 +196,8 @@ struct Tela {
             std::optional<xcb_window_t> achada;
             if ((evento->response_type & 0x7f) == XCB_MAP_NOTIFY) {
                 const auto* mapa = reinterpret_cast<xcb_map_notify_event_t*>(evento);
-                auto* g = xcb_get_geometry_reply(
-                    conexao, xcb_get_geometry(conexao, mapa->window), nullptr);
+                auto* g = xcb_get_geometry_reply(conexao, xcb_get_geometry(conexao, mapa->window),
+                                                 nullptr);
                 if (g != nullptr && g->width == largura && g->height == altura)
                     achada = mapa->window;
                 std::free(g);
@@ -209,7 +210,8 @@ struct Tela {
 
     xcb_atom_t atomo(const char* nome) {
         auto* r = xcb_intern_atom_reply(
-            conexao, xcb_intern_atom(conexao, 0, static_cast<std::uint16_t>(std::strlen(nome)), nome),
+            conexao,
+            xcb_intern_atom(conexao, 0, static_cast<std::uint16_t>(std::strlen(nome)), nome),
             nullptr);
         const xcb_atom_t a = r != nullptr ? r->atom : XCB_ATOM_NONE;
         std::free(r);
@@ -251,7 +253,8 @@ int main(int argc, char** argv) {
     fs::create_directories(pasta + "/run");
     fs::permissions(pasta + "/run", fs::perms::owner_all);
     fs::create_directories(pasta + "/home");
-    const std::vector<std::string> extra = {"XDG_RUNTIME_DIR=" + pasta + "/run", "HOME=" + pasta + "/home"};
+    const std::vector<std::string> extra = {"XDG_RUNTIME_DIR=" + pasta + "/run",
+                                            "HOME=" + pasta + "/home"};
 
     // The microphone: a null sink's monitor, fed at real speed.
     executar({"pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=-1",
@@ -305,7 +308,8 @@ int main(int argc, char** argv) {
             }
             tela.fechar(*janela);
             if (!terminou(programa, 10000)) {
-                std::fprintf(stderr, "bench_app: the program did not end after its window closed\n");
+                std::fprintf(stderr,
+                             "bench_app: the program did not end after its window closed\n");
                 parar(programa);
                 resultado = 1;
             }

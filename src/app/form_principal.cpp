@@ -9,20 +9,20 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include "afinacoes_idioma.h"
 #include "configuracoes_usuario.h"
 #include "controle_imagem.h"
 #include "errors.h"
 #include "fft.h"
 #include "gerenciador_afinacoes.h"
-#include "afinacoes_idioma.h"
 #include "gerenciador_idiomas.h"
 #include "imagem_janela.h"
 #include "recorder.h"
 #include "rotimg.h"
 #include "rotulo.h"
-#include "texto_qt.h"
 #include "saida_midi.h"
 #include "terminacao.h"
+#include "texto_qt.h"
 #include "utilgui.h"
 
 namespace {
@@ -35,12 +35,12 @@ constexpr int kEsquerdaCorda[TformPrincipal::kPosicoes] = {99, 118, 138, 158, 17
 constexpr int kTopoCorda = 226;
 constexpr int kLarguraCorda = 17;
 constexpr int kAlturaCorda = 306;
-constexpr QRect kFimCorda[TformPrincipal::kPosicoes] = {
-    {94, 172, 16, 62},  {101, 116, 30, 118}, {103, 60, 46, 169},
-    {165, 61, 46, 174}, {185, 118, 30, 117}, {204, 173, 18, 65}};
-constexpr QRect kMoverTarracha[TformPrincipal::kPosicoes] = {
-    {1, 128, 81, 89},   {8, 76, 81, 89},   {11, 21, 81, 89},
-    {239, 17, 89, 104}, {240, 72, 89, 97}, {250, 127, 89, 97}};
+constexpr QRect kFimCorda[TformPrincipal::kPosicoes] = {{94, 172, 16, 62},   {101, 116, 30, 118},
+                                                        {103, 60, 46, 169},  {165, 61, 46, 174},
+                                                        {185, 118, 30, 117}, {204, 173, 18, 65}};
+constexpr QRect kMoverTarracha[TformPrincipal::kPosicoes] = {{1, 128, 81, 89},  {8, 76, 81, 89},
+                                                             {11, 21, 81, 89},  {239, 17, 89, 104},
+                                                             {240, 72, 89, 97}, {250, 127, 89, 97}};
 // Left edge of the two tuning labels; each is fitted into 130 pixels from here.
 constexpr int kEsquerdaRotulosAfinacao = 267;
 
@@ -311,10 +311,9 @@ void TformPrincipal::preencherTabelas() {
         imagensFimCordaSelecionada_[p] = imgFimCordaSelecionada_[p];
         imagensMoverTarracha_[p] = imgMoverTarracha_[p];
     }
-    imagensBotao_ = {imgBtnFechar_,     imgBtnFecharI_,     imgBtnHelp_,
-                     imgBtnHelpI_,      imgBtnMinimizar_,   imgBtnMinimizarI_,
-                     imgBtnAssistente_, imgBtnAssistenteI_, imgBtnAfinacoes_,
-                     imgBtnAfinacoesI_};
+    imagensBotao_ = {imgBtnFechar_,    imgBtnFecharI_,    imgBtnHelp_,       imgBtnHelpI_,
+                     imgBtnMinimizar_, imgBtnMinimizarI_, imgBtnAssistente_, imgBtnAssistenteI_,
+                     imgBtnAfinacoes_, imgBtnAfinacoesI_};
     btnMinimizar_->setPicture(imgBtnMinimizar_->Picture());
     btnAjuda_->setPicture(imgBtnHelp_->Picture());
     btnSair_->setPicture(imgBtnFechar_->Picture());
@@ -507,9 +506,9 @@ void TformPrincipal::closeEvent(QCloseEvent* event) {
     // FormClose, whatever closed the window: its close button, the window manager, the session.
     if (construida_) {
         const Idioma* idioma = GerenciadorIdiomas::getInstancia()->getIdiomaAtual();
-        configuracoes_->salvar(gerenciadorAfinacoes_->getIndiceAtual(), estimador_.tipoSistema(),
-                               idioma != nullptr ? idioma->getNome()
-                                                 : ConfiguracoesUsuario::getIdioma());
+        configuracoes_->salvar(
+            gerenciadorAfinacoes_->getIndiceAtual(), estimador_.tipoSistema(),
+            idioma != nullptr ? idioma->getNome() : ConfiguracoesUsuario::getIdioma());
     }
     event->accept();
     emit fechada();

@@ -149,9 +149,7 @@ public:
 
     // The control tables, by image position 0..5.
     const std::array<TImage*, kPosicoes>& imagensCorda() const { return imagensCorda_; }
-    const std::array<TRotateImage*, kPosicoes>& imagensFimCorda() const {
-        return imagensFimCorda_;
-    }
+    const std::array<TRotateImage*, kPosicoes>& imagensFimCorda() const { return imagensFimCorda_; }
     const std::array<TImage*, kPosicoes>& imagensFimCordaSelecionada() const {
         return imagensFimCordaSelecionada_;
     }

@@ -10,8 +10,7 @@
 #include "gerenciador_idiomas.h"
 
 TformSplash::TformSplash(QWidget* parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint),
-      imgEntrada_(new QLabel(this)) {
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), imgEntrada_(new QLabel(this)) {
     setObjectName(QStringLiteral("formSplash"));
     setFixedSize(kLado, kLado);
     QPalette paleta = palette();

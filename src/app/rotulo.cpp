@@ -11,7 +11,8 @@ void autoDimensionar(QLabel& rotulo) {
     const QFontMetrics medidas(rotulo.font());
     const QStringList linhas = rotulo.text().split(QLatin1Char('\n'));
     int largura = 0;
-    for (const QString& linha : linhas) largura = std::max(largura, medidas.horizontalAdvance(linha));
+    for (const QString& linha : linhas)
+        largura = std::max(largura, medidas.horizontalAdvance(linha));
     rotulo.resize(largura, medidas.height() * static_cast<int>(linhas.size()));
 }
 

@@ -103,14 +103,14 @@ TEST_F(CapturaTest, AToneThreeBinsSharpTurnsTheNeedleClockwiseAndNeverConfirms) 
         EXPECT_FALSE(mensagemVisivel());
         EXPECT_EQ(corOk(), QColor(Qt::white));
     }
-    EXPECT_NEAR(static_cast<double>(form->imgPonteiro()->Angle()), static_cast<double>(alvo),
-                0.01);
+    EXPECT_NEAR(static_cast<double>(form->imgPonteiro()->Angle()), static_cast<double>(alvo), 0.01);
 }
 
 TEST_F(CapturaTest, TheTimerDrivesTheNeedleOnItsOwn) {
     iniciar(125.0 * kTaxa / 16384.0);
     form->timer().start();
-    // The timer's ticks move the needle toward the held spectrum's reading. On the test's clock every tick is 0 ms apart: fast, so the watchdog stays content.
+    // The timer's ticks move the needle toward the held spectrum's reading. On the test's clock
+    // every tick is 0 ms apart: fast, so the watchdog stays content.
     EXPECT_TRUE(processarAte([&] { return form->imgPonteiro()->Angle() < -15.0L; }, 5000));
     EXPECT_TRUE(form->doubleBuffering());
 }

@@ -181,7 +181,8 @@ TEST_F(FormPrincipalTest, ConstructionAppliesLanguageAudioNumbersAndTheFirstTuni
     EXPECT_EQ(form->gerenciadorAfinacoes()->getIndiceAtual(), 0);
     EXPECT_EQ(form->cordaSelecionada(), 0);
     EXPECT_EQ(posicaoDestacada(*form), 0);
-    EXPECT_EQ(form->lblCordaSelecionada()->text(), textoIdioma(kSecao, "lblCordaSelecionada") + " E");
+    EXPECT_EQ(form->lblCordaSelecionada()->text(),
+              textoIdioma(kSecao, "lblCordaSelecionada") + " E");
     EXPECT_EQ(form->lblNomeInstrumento()->text(), textoIdioma("xmlAfinacao", "VIO"));
     EXPECT_EQ(form->lblNomeInstrumento()->geometry(),
               QRect(267, 217, 130, form->lblNomeInstrumento()->height()));
@@ -202,10 +203,10 @@ TEST_F(FormPrincipalTest, FourFiveAndSixStringTuningsUseTheirPositionsAndNecks) 
     EXPECT_EQ(form->imgBraco()->Picture().cacheKey(), braco4);
     EXPECT_EQ(form->posicaoCorda(0), 1);
     EXPECT_EQ(posicaoDestacada(*form), 1);
-    EXPECT_EQ(form->desvios()[3], form->afinacaoAtual()->getFrequencia(3) -
-                                      std::round(form->afinacaoAtual()->getFrequencia(3) /
-                                                 form->larguraBin()) *
-                                          form->larguraBin());
+    EXPECT_EQ(form->desvios()[3],
+              form->afinacaoAtual()->getFrequencia(3) -
+                  std::round(form->afinacaoAtual()->getFrequencia(3) / form->larguraBin()) *
+                      form->larguraBin());
 
     mudarAfinacao(*form, 2);  // five strings: the sixth position goes
     EXPECT_EQ(tagsVisiveis(*form), (std::vector<int>{0, 1, 2, 3, 4, -1}));
@@ -256,7 +257,8 @@ TEST_F(FormPrincipalTest, AClickOnAStringOrItsEndPlaysAndSelectsIt) {
     EXPECT_THAT(ambiente.midi.lines(), ElementsAre("ResetMidiOut 100", "PutMidiOut 100 90 32 7F"));
     EXPECT_EQ(form->cordaSelecionada(), 2);
     EXPECT_EQ(posicaoDestacada(*form), 2);
-    EXPECT_EQ(form->lblCordaSelecionada()->text(), textoIdioma(kSecao, "lblCordaSelecionada") + " D");
+    EXPECT_EQ(form->lblCordaSelecionada()->text(),
+              textoIdioma(kSecao, "lblCordaSelecionada") + " D");
 
     ambiente.midi.clear();
     emit form->imagensFimCorda()[4]->Click();
@@ -295,9 +297,8 @@ TEST_F(FormPrincipalTest, TheNextStringButtonAdvancesWrapsAndCountsADoubleClickT
     ambiente.midi.clear();
     duploClique(form->btnProximaCorda());
     EXPECT_EQ(form->cordaSelecionada(), 2);
-    EXPECT_THAT(ambiente.midi.lines(),
-                ElementsAre("ResetMidiOut 100", "PutMidiOut 100 90 2D 7F", "ResetMidiOut 100",
-                            "PutMidiOut 100 90 32 7F"));
+    EXPECT_THAT(ambiente.midi.lines(), ElementsAre("ResetMidiOut 100", "PutMidiOut 100 90 2D 7F",
+                                                   "ResetMidiOut 100", "PutMidiOut 100 90 32 7F"));
 
     mudarAfinacao(*form, 1);
     for (int esperado : {1, 2, 3, 0}) {
@@ -311,8 +312,10 @@ TEST_F(FormPrincipalTest, AudioStartFailuresShowTheirMessage) {
     auto form = criar();
     ASSERT_TRUE(form->construida());
     const std::string atencao = AmbientePrincipal::texto("geral", "tituloAtencao");
-    const std::pair<int, const char*> casos[] = {{2, "erroIOSO"},     {32, "erroIOSO"},
-                                                 {4, "erroIOOcupado"}, {6, "erroIODriver"},
+    const std::pair<int, const char*> casos[] = {{2, "erroIOSO"},
+                                                 {32, "erroIOSO"},
+                                                 {4, "erroIOOcupado"},
+                                                 {6, "erroIODriver"},
                                                  {7, "erroIOMemoria"}};
     for (const auto& [codigo, chave] : casos) {
         ambiente.mensagens.clear();

@@ -103,10 +103,9 @@ TEST(Inicializacao, AMissingTuningFileEndsTheRunBeforeTheLoop) {
     opcoes.aoMostrar = [&](TformPrincipal&) { mostrada = true; };
     EXPECT_EQ(executarAplicacao(aplicacao(), opcoes), 1);
     EXPECT_FALSE(mostrada);
-    EXPECT_THAT(ambiente.mensagens,
-                ElementsAre(MensagemMostrada{
-                    AmbientePrincipal::texto("fmPrincipal", "erroAbrirXML"),
-                    AmbientePrincipal::texto("geral", "nomeAplicacao")}));
+    EXPECT_THAT(ambiente.mensagens, ElementsAre(MensagemMostrada{
+                                        AmbientePrincipal::texto("fmPrincipal", "erroAbrirXML"),
+                                        AmbientePrincipal::texto("geral", "nomeAplicacao")}));
     EXPECT_EQ(ambiente.lerConfiguracoes(), "[geral]\r\nidioma=English\r\n");
 }
 
@@ -152,10 +151,10 @@ TEST(Aplicacao, AnErrorInAnEventHandlerIsShownAndTheProgramGoesOn) {
     QCoreApplication::postEvent(&falhador, new QEvent(QEvent::User));
     QCoreApplication::postEvent(&falhador, new QEvent(QEvent::Type(QEvent::User + 1)));
     QCoreApplication::sendPostedEvents(&falhador);
-    EXPECT_THAT(ambiente.mensagens,
-                ElementsAre(MensagemMostrada{"'abc' is not a valid integer value",
-                                             "Tessarin - Tuner"},
-                            MensagemMostrada{"Unknown error.", "Tessarin - Tuner"}));
+    EXPECT_THAT(
+        ambiente.mensagens,
+        ElementsAre(MensagemMostrada{"'abc' is not a valid integer value", "Tessarin - Tuner"},
+                    MensagemMostrada{"Unknown error.", "Tessarin - Tuner"}));
 }
 
 TEST(FormSplash, IsASquareInTheProgramsBlueWithTheLanguagesPicture) {

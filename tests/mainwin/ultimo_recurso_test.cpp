@@ -18,9 +18,8 @@ TEST(UltimoRecurso, TheVersionIsTheProjectsOwn) {
 }
 
 TEST(UltimoRecurso, AProgramErrorWithoutALanguageStartsWithTheFixedEnglishText) {
-    const MensagemErro m =
-        mensagemErroPrograma("EMaxMidiException", "Load of libMxMidi32.so failed", std::nullopt,
-                             "2.0.4.0");
+    const MensagemErro m = mensagemErroPrograma(
+        "EMaxMidiException", "Load of libMxMidi32.so failed", std::nullopt, "2.0.4.0");
     EXPECT_EQ(m.texto, kInicio +
                            "\n\nError information:\n\" EMaxMidiException (Load of "
                            "libMxMidi32.so failed), v2.0.4.0 \"");

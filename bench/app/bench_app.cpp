@@ -213,7 +213,7 @@ struct Tela {
             conexao,
             xcb_intern_atom(conexao, 0, static_cast<std::uint16_t>(std::strlen(nome)), nome),
             nullptr);
-        const xcb_atom_t a = r != nullptr ? r->atom : XCB_ATOM_NONE;
+        const xcb_atom_t a = r != nullptr ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
         std::free(r);
         return a;
     }

@@ -165,23 +165,32 @@ void TformPrincipal::criarControles() {
         imgCorda_[p]->setTag(p);
         imgCorda_[p]->OnClick = [this](TImage* sender) { imagemCordaClick(sender); };
     }
+    // The string ends, the peg hints and the needle leave out their black pixels.
     for (int p = 0; p < kPosicoes; ++p) {
         auto* fim = new TRotateImage(panelFundo_);
         fim->setObjectName(QStringLiteral("imgFimCorda%1").arg(p + 1));
         fim->setGeometry(kFimCorda[p]);
+        fim->setColor(Qt::black);
         fim->setTransparent(true);
         definirTag(fim, p);
         connect(fim, &TRotateImage::Click, this, [this, fim] { imagemCordaClick(fim); });
         imgFimCorda_[p] = fim;
     }
+    // The peg hint fills its box. The control's own stretching would stretch the square it
+    // renders into (wider than the picture's diagonal, for the colour key), leaving the hint in
+    // the top-left two thirds of the box; so the picture is stretched to the box beforehand
+    // (nearest pixel, keeping the key colour exact) and centred, which fills the box with it.
     const QImage tarracha = figura("imgMoverTarracha").toImage();
     for (int p = 0; p < kPosicoes; ++p) {
         auto* dica = new TRotateImage(panelFundo_);
         dica->setObjectName(QStringLiteral("imgMoverTarracha%1").arg(p + 1));
         dica->setGeometry(kMoverTarracha[p]);
-        dica->setStretch(true);
+        dica->setCenter(true);
+        dica->setColor(Qt::black);
         dica->setTransparent(true);
-        dica->Picture().setBitmap(tarracha);
+        if (!tarracha.isNull())
+            dica->Picture().setBitmap(tarracha.scaled(
+                kMoverTarracha[p].size(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
         dica->hide();
         imgMoverTarracha_[p] = dica;
     }

@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "ambiente_principal.h"
@@ -391,6 +393,58 @@ TEST_F(FormPrincipalTest, ASavedTuningTheNeckCannotShowGivesWayToTheFirstItCan) 
     EXPECT_EQ(form->afinacaoAtual()->getNumeroCordas(), 6);
     for (int i = 0; i < 8; ++i) form->btnProximaCordaClick();
     EXPECT_EQ(form->cordaSelecionada(), 2);
+}
+
+TEST(FormPrincipalInstalado, EveryShippedTuningShowsInEveryLanguageWithItsNamesFitted) {
+    std::ifstream arquivo(TESSARIN_APP_DIR "/Afinacoes.xml", std::ios::binary);
+    const std::string afinacoes((std::istreambuf_iterator<char>(arquivo)),
+                                std::istreambuf_iterator<char>());
+    ASSERT_FALSE(afinacoes.empty());
+    AmbientePrincipal ambiente(afinacoes.c_str());
+    GerenciadorIdiomas* idiomas = GerenciadorIdiomas::getInstancia();
+    ASSERT_EQ(idiomas->getNomesIdiomas().size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(idiomas->carregarIdioma(i), nullptr);
+        SCOPED_TRACE(idiomas->getNomesIdiomas()[static_cast<std::size_t>(i)]);
+        TformPrincipal form(ambiente.opcoes());
+        ASSERT_TRUE(form.construida());
+        // The window's own pictures and the language's are all there.
+        for (const TImage* c :
+             {form.imagemBackground(), form.imgBraco(), form.imgTitulo(), form.imgLink(),
+              form.imgFundoPonteiro(), form.btnProximaCorda(), form.btnAssistente(),
+              form.btnAfinacoes(), form.btnAjuda(), form.btnMinimizar(), form.btnSair(),
+              form.imagemCordaSelecionada(), form.imgBraco4Cordas()})
+            EXPECT_FALSE(c->Picture().isNull()) << c->objectName().toStdString();
+        for (const TImage* c : form.imagensBotao()) EXPECT_FALSE(c->Picture().isNull());
+        EXPECT_FALSE(form.imgPonteiro()->Picture().isEmpty());
+        EXPECT_FALSE(form.imagensMoverTarracha()[0]->Picture().isEmpty());
+
+        GerenciadorAfinacoes* afinacoes = form.gerenciadorAfinacoes();
+        int mostradas = 0;
+        for (int a = 0; a < afinacoes->getNumeroAfinacoes(); ++a) {
+            const int n = afinacoes->getAfinacao(a).getNumeroCordas();
+            if (n < 4 || n > 6) continue;
+            afinacoes->setIndiceAtual(a);
+            form.aplicarAfinacao();
+            ++mostradas;
+            EXPECT_EQ(form.afinacaoAtual(), &afinacoes->getAfinacao(a));
+            EXPECT_EQ(posicaoDestacada(form), form.posicaoCorda(0)) << a;
+            const Afinacao& atual = afinacoes->getAfinacao(a);
+            EXPECT_FALSE(atual.getInstrumento().empty()) << a;
+            const std::pair<QLabel*, QString> rotulos[] = {
+                {form.lblNomeInstrumento(), textoQt(atual.getInstrumento())},
+                {form.lblTipoAfinacao(), textoQt(atual.getTipoAfinacao())}};
+            for (const auto& [rotulo, texto] : rotulos) {
+                const QString mostrado = rotulo->text();
+                EXPECT_TRUE(mostrado == texto || (mostrado.endsWith(QStringLiteral("...")) &&
+                                                  texto.startsWith(mostrado.chopped(3))))
+                    << a << " " << mostrado.toStdString();
+                EXPECT_GE(rotulo->x(), 267) << a;
+                EXPECT_LE(rotulo->geometry().right(), 267 + 130 - 1) << a;
+            }
+        }
+        EXPECT_GE(mostradas, 15);
+    }
 }
 
 class ArquivoAfinacoesTest : public ::testing::TestWithParam<std::pair<const char*, const char*>> {

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -408,17 +409,7 @@ TEST(FormPrincipalInstalado, EveryShippedTuningShowsInEveryLanguageWithItsNamesF
         SCOPED_TRACE(idiomas->getNomesIdiomas()[static_cast<std::size_t>(i)]);
         TformPrincipal form(ambiente.opcoes());
         ASSERT_TRUE(form.construida());
-        // The window's own pictures and the language's are all there.
-        for (const TImage* c :
-             {form.imagemBackground(), form.imgBraco(), form.imgTitulo(), form.imgLink(),
-              form.imgFundoPonteiro(), form.btnProximaCorda(), form.btnAssistente(),
-              form.btnAfinacoes(), form.btnAjuda(), form.btnMinimizar(), form.btnSair(),
-              form.imagemCordaSelecionada(), form.imgBraco4Cordas()})
-            EXPECT_FALSE(c->Picture().isNull()) << c->objectName().toStdString();
-        for (const TImage* c : form.imagensBotao()) EXPECT_FALSE(c->Picture().isNull());
-        EXPECT_FALSE(form.imgPonteiro()->Picture().isEmpty());
-        EXPECT_FALSE(form.imagensMoverTarracha()[0]->Picture().isEmpty());
-
+        marcarFiguras(form);
         GerenciadorAfinacoes* afinacoes = form.gerenciadorAfinacoes();
         int mostradas = 0;
         for (int a = 0; a < afinacoes->getNumeroAfinacoes(); ++a) {
@@ -445,6 +436,30 @@ TEST(FormPrincipalInstalado, EveryShippedTuningShowsInEveryLanguageWithItsNamesF
         }
         EXPECT_GE(mostradas, 15);
     }
+}
+
+TEST(FormPrincipalInstalado, EveryPictureOfTheSkinReachesItsControl) {
+    if (!QFile::exists(QStringLiteral(":/skin/fmPrincipal/imagemBackground.png")))
+        GTEST_SKIP() << "this build of the program carries no skin";
+    AmbientePrincipal ambiente;
+    TformPrincipal form(ambiente.opcoes());
+    ASSERT_TRUE(form.construida());
+    // Stored with the window, and from the language.
+    for (const TImage* c :
+         {form.imagemBackground(), form.imgBraco(), form.imgTitulo(), form.imgLink(),
+          form.imgFundoPonteiro(), form.btnProximaCorda(), form.btnAssistente(),
+          form.btnAfinacoes(), form.btnAjuda(), form.btnMinimizar(), form.btnSair(),
+          form.imagemCordaSelecionada(), form.imgBraco4Cordas(), form.imgBraco6Cordas()})
+        EXPECT_FALSE(c->Picture().isNull()) << c->objectName().toStdString();
+    for (const TImage* c : form.imagensBotao()) EXPECT_FALSE(c->Picture().isNull());
+    for (const TImage* c : form.imagensFimCordaSelecionada()) EXPECT_FALSE(c->Picture().isNull());
+    EXPECT_FALSE(form.imgPonteiro()->Picture().isEmpty());
+    for (const TRotateImage* c : form.imagensMoverTarracha()) {
+        // Stretched to its box beforehand, so that the hint fills it.
+        EXPECT_EQ(c->Picture().width(), c->width());
+        EXPECT_EQ(c->Picture().height(), c->height());
+    }
+    EXPECT_FALSE(form.imagensFimCorda()[0]->Picture().isEmpty());
 }
 
 class ArquivoAfinacoesTest : public ::testing::TestWithParam<std::pair<const char*, const char*>> {

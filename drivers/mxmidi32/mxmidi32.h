@@ -27,6 +27,12 @@
  *   MXMIDI_OUTBUFFER_READY (wParam = the output handle) once the queue is empty, which it always
  *   is once the flush returns.
  *
+ * Unloading
+ *   The library stays in the process once it has been loaded (it is linked "nodelete"): the
+ *   GObject types that FluidSynth registers cannot be unregistered, and loading FluidSynth a
+ *   second time after unloading it would hang. Outputs still open when the loader releases the
+ *   library keep working until they are closed.
+ *
  * Input, synchronisation and standard MIDI files
  *   Present so that a loader that resolves every procedure finds them. This library has no MIDI
  *   input, no sync timer and no file support: every one of those procedures fails (0, or a null

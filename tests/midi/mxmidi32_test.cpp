@@ -11,8 +11,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -162,6 +165,34 @@ Afinacao standardGuitar() {
     return Afinacao("Guitar", "", 6, nomes, notas, frequencias);
 }
 
+// Ends the test program if the test has not finished in time: a hang in the synthesiser would
+// otherwise stall the whole suite.
+class Watchdog {
+public:
+    explicit Watchdog(std::chrono::seconds limit)
+        : thread_([this, limit] {
+              std::unique_lock lock(mutex_);
+              if (!done_.wait_for(lock, limit, [this] { return finished_; })) {
+                  std::fprintf(stderr, "watchdog: the test hung\n");
+                  std::_Exit(1);
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        done_.notify_one();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread thread_;
+};
+
 class DriverEnvironment : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -240,6 +271,25 @@ TEST_F(MxMidi32Library, SynthesiserWithoutAnyAudioOutputDoesNotOpen) {
         EXPECT_EQ(threadCount(), threads);
     }
     ::unlink(conf.c_str());
+    ::rmdir(folder.c_str());
+}
+
+TEST_F(MxMidi32Library, SynthesiserOpensAgainAfterTheLibraryWasReleased) {
+    const std::string folder = temporaryFolder();
+    const std::string file = folder + "/render.raw";
+    ::setenv("MXMIDI32_AUDIO_FILE", file.c_str(), 1);
+    Watchdog watchdog(std::chrono::seconds(60));
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        TMaxMidi lib(nullptr, kDriver);
+        TMaxMidiOut out;
+        out.setMaxMidi(&lib);
+        ASSERT_TRUE(out.Open(-1, 78624));
+        EXPECT_TRUE(out.Put(MIDIEVENT{0, 0x90, 40, 127, 0}));
+        out.Close();
+        lib.FreeLibrary();
+    }
+    ::unlink(file.c_str());
     ::rmdir(folder.c_str());
 }
 

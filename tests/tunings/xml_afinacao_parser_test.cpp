@@ -289,12 +289,3 @@ TEST(GerenciadorAfinacoes, LoadsFromTheCurrentDirectoryAndKeepsIndexesInRange) {
     EXPECT_EQ(gerenciador.getNumeroAfinacoes(), 3);
     EXPECT_EQ(gerenciador.getIndiceAtual(), 1);
 }
-
-TEST(GerenciadorAfinacoes, SingleInstancesShareTheReader) {
-    EXPECT_EQ(GerenciadorAfinacoes::getInstancia(), GerenciadorAfinacoes::getInstancia());
-    EXPECT_EQ(XMLAfinacaoParser::getInstancia(), XMLAfinacaoParser::getInstancia());
-    const auto& tabela = XMLAfinacaoParser::getInstancia()->getTabelaFrequencias();
-    EXPECT_DOUBLE_EQ(tabela[69], 440.0);
-    EXPECT_NEAR(tabela[0], 8.176, 0.0005);
-    EXPECT_EQ(XMLAfinacaoParser::getInstancia()->getTabelaNomesNotas()[1], "C#");
-}

@@ -226,28 +226,16 @@ TEST_F(FormPrincipalTest, FourFiveAndSixStringTuningsUseTheirPositionsAndNecks) 
               0);
 }
 
-TEST_F(FormPrincipalTest, NamesAreFittedToTheirBoxWithoutCreeping) {
+TEST_F(FormPrincipalTest, ALongNameIsShortenedAndRepeatedFitsDoNotCreepSideways) {
     auto form = criar();
     ASSERT_TRUE(form->construida());
-    mudarAfinacao(*form, 4);
     QLabel* nome = form->lblNomeInstrumento();
-    const QString original = QStringLiteral("Twelve-string resonator guitar");
-    ASSERT_TRUE(nome->text().endsWith(QStringLiteral("...")));
-    const QString mantido = nome->text().chopped(3);
-    EXPECT_TRUE(original.startsWith(mantido));
-    EXPECT_GT(mantido.size(), 5);
-    EXPECT_LE(nome->width(), 130);
-    EXPECT_EQ(nome->x(), 267 + (130 - nome->width()) / 2);
-    // One character more would not fit.
-    EXPECT_GT(nome->fontMetrics().horizontalAdvance(original.left(mantido.size() + 1) + "..."),
-              130);
-    EXPECT_EQ(form->lblTipoAfinacao()->text(), QStringLiteral("Open"));
-    EXPECT_EQ(form->lblTipoAfinacao()->geometry().left(), 267);
-
     for (int vez = 0; vez < 3; ++vez) {
+        mudarAfinacao(*form, 4);
+        EXPECT_TRUE(nome->text().endsWith(QStringLiteral("...")));
+        EXPECT_EQ(nome->x(), 267 + (130 - nome->width()) / 2);
         mudarAfinacao(*form, 0);
         EXPECT_EQ(nome->geometry(), QRect(267, 217, 130, nome->height()));
-        mudarAfinacao(*form, 4);
     }
 }
 

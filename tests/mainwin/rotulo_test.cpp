@@ -60,15 +60,4 @@ TEST_F(RotuloTest, ABoxTooNarrowForAnyTextStopsAtTheDots) {
     EXPECT_LT(rotulo.x(), 267);
 }
 
-TEST_F(RotuloTest, AutoSizeFollowsTheCaption) {
-    rotulo.setText(QStringLiteral("Ukulele"));
-    autoDimensionar(rotulo);
-    EXPECT_EQ(rotulo.width(), larguraDe(QStringLiteral("Ukulele")));
-    EXPECT_EQ(rotulo.height(), rotulo.fontMetrics().height());
-    rotulo.setText(QString());
-    autoDimensionar(rotulo);
-    EXPECT_EQ(rotulo.width(), 0);
-    EXPECT_EQ(rotulo.height(), rotulo.fontMetrics().height());
-}
-
 }  // namespace

@@ -1,6 +1,7 @@
 #include "form_principal.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
@@ -73,8 +74,9 @@ TformPrincipal::TformPrincipal(Opcoes opcoes, QWidget* parent)
       opcoes_(std::move(opcoes)),
       componentes_(std::make_unique<TComponent>()),
       laco_(opcoes_.relogio) {
-    // 1. The controls, with the pictures stored with the window.
+    // 1. The controls, with the pictures stored with the window, and their commands.
     criarControles();
+    ligarComandos();
     // 2. The language's texts and pictures, the application title and the caption.
     aplicarIdioma();
     // 3. Flicker-free drawing of the needle panel.

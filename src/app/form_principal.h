@@ -22,6 +22,8 @@
 #include "laco_exibicao.h"
 
 class Afinacao;
+class MovimentoJanela;
+class QDialog;
 class ConfiguracoesUsuario;
 class GerenciadorAfinacoes;
 class QLabel;
@@ -95,8 +97,35 @@ public:
     // Stops the timer, stops the recorder and releases its device.
     void pararCaptura();
 
-    // The setup assistant window, whose being active pauses the display loop.
-    void setFormAssistente(QWidget* formAssistente) { formAssistente_ = formAssistente; }
+    // The setup assistant window, whose being active pauses the display loop, and the tuning
+    // chooser: both shown modally by the commands below.
+    void setFormAssistente(QDialog* formAssistente) { formAssistente_ = formAssistente; }
+    void setFormAfinacoes(QDialog* formAfinacoes) { formAfinacoes_ = formAfinacoes; }
+    QDialog* formAssistente() const { return formAssistente_; }
+    QDialog* formAfinacoes() const { return formAfinacoes_; }
+
+    // --- Commands ----------------------------------------------------------------------------
+    // Space plays the selected string again, Left and Right select and play the previous and
+    // the next string (wrapping), F1 help, F2 the setup assistant, F3 the tuning chooser.
+    // False for any other key.
+    bool FormKeyDown(int tecla);
+    // Closes the window (the settings are saved on close).
+    void btnSairClick();
+    // Minimises the application.
+    void btnMinimizarClick();
+    // Shows the tuning chooser modally; the display keeps running meanwhile.
+    void btnAfinacoesClick();
+    // Hands the capture device to the setup assistant for as long as it shows (display and
+    // capture stopped), then takes it back. When capture cannot start again, the user is told
+    // and the display stays still.
+    void btnAssistenteClick();
+    // Opens the help page of the language, beside the program, in the web browser.
+    void btnAjudaClick();
+    // Opens the maker's web page in the web browser.
+    void imgLinkClick();
+    // Gives the path or address (Windows-1252) to the desktop's web browser, unchanged. The
+    // launch result is ignored.
+    void abrirNoNavegador(const std::string& texto);
 
     // --- State -------------------------------------------------------------------------------
     int cordaSelecionada() const { return estimador_.cordaSelecionada(); }
@@ -170,9 +199,11 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;    // FormShow
     void closeEvent(QCloseEvent* event) override;  // FormClose
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void criarControles();
+    void ligarComandos();
     void criarAudio();
     void preencherTabelas();
     bool carregarAfinacoes();
@@ -194,7 +225,9 @@ private:
     std::unique_ptr<ConfiguracoesUsuario> configuracoes_;
     GerenciadorAfinacoes* gerenciadorAfinacoes_ = nullptr;
     const Afinacao* afinacaoAtual_ = nullptr;
-    QWidget* formAssistente_ = nullptr;
+    QDialog* formAssistente_ = nullptr;
+    QDialog* formAfinacoes_ = nullptr;
+    MovimentoJanela* movimento_ = nullptr;
     bool doubleBuffering_ = false;
     std::uint32_t corOk_ = 0;
 

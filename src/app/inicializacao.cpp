@@ -11,6 +11,8 @@
 #include "aplicacao.h"
 #include "configuracoes_usuario.h"
 #include "errors.h"
+#include "fafinacoes.h"
+#include "fassistente.h"
 #include "form_splash.h"
 #include "gerenciador_idiomas.h"
 #include "terminacao.h"
@@ -36,8 +38,8 @@ void esperar(int milissegundos) {
 // The windows of a run, destroyed in reverse order of creation when the run ends.
 struct Janelas {
     std::unique_ptr<TformPrincipal> principal;
-    // The setup assistant and the tuning chooser are created after the main window and held
-    // here; the main window learns of the assistant through setFormAssistente.
+    std::unique_ptr<TformAssistente> assistente;
+    std::unique_ptr<TformAfinacoes> afinacoes;
 };
 
 }  // namespace
@@ -96,11 +98,24 @@ int executarAplicacao(TAplicacao& aplicacao, const OpcoesInicializacao& opcoes) 
         QObject::connect(janelas.principal.get(), &TformPrincipal::fechada, &aplicacao,
                          &QCoreApplication::quit, Qt::QueuedConnection);
 
+        // A tuning file that could not be read ended the run in the main window's
+        // construction: the user was told, nothing is shown.
+        if (janelas.principal->construida() && !terminacaoSolicitada()) {
+            // Then the setup assistant and the tuning chooser, which the main window's
+            // commands show; they report and apply through the main window.
+            TformPrincipal* principal = janelas.principal.get();
+            janelas.assistente = std::make_unique<TformAssistente>();
+            janelas.assistente->setMostrarErroAudio(
+                [principal](int codigo) { principal->mostrarErroAudio(codigo); });
+            principal->setFormAssistente(janelas.assistente.get());
+            janelas.afinacoes = std::make_unique<TformAfinacoes>();
+            janelas.afinacoes->setAplicarAfinacao([principal] { principal->aplicarAfinacao(); });
+            principal->setFormAfinacoes(janelas.afinacoes.get());
+        }
+
         // 7. The splash goes.
         splash.reset();
 
-        // A tuning file that could not be read ended the run in the main window's
-        // construction: the user was told, nothing is shown.
         if (!janelas.principal->construida() || terminacaoSolicitada()) return 1;
 
         // 8. The message loop, until the main window closes.

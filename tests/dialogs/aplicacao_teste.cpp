@@ -11,6 +11,9 @@
 #include <iterator>
 
 QApplication& aplicacaoTeste() {
+    // A test may have made its own application object already.
+    if (auto* existente = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existente;
     static int argc = 1;
     static char nome[] = "tessarin-tests";
     static char* argv[] = {nome, nullptr};

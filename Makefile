@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: setup build run test bench sanitize tsan fuzz format clean
+.PHONY: setup build run test bench sanitize tsan fuzz format clean preview
 
 setup:
 	@bash tools/setup.sh
@@ -19,6 +19,11 @@ build: setup
 
 run: build
 	bash tools/run.sh $(BUILD)
+
+# One contact sheet per language: every picture at 1:1 with its key, and window mock-ups.
+preview: build
+	cmake --build $(BUILD) --target skin_preview
+	@echo "Contact sheets: $(BUILD)/preview/*.png"
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

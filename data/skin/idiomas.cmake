@@ -1,10 +1,8 @@
 # Language pictures: each language source (data/languages/<Name>.lang) gets its own set, its texts
-# drawn in ("[_figuras]" holds the captions that only pictures use). Output:
+# drawn in ("[_arte]" holds the captions that only pictures use). Output:
 # ${SKIN_DIR}/lang/<Name>/<section>/<key>.jpg, which the language source names as
-# "@<Name>/<section>/<key>.jpg".
-set(TESSARIN_LANGUAGE_SOURCE_DIR ${CMAKE_SOURCE_DIR}/data/languages CACHE PATH
-    "Folder of the language sources whose pictures are drawn")
-file(GLOB skin_language_sources CONFIGURE_DEPENDS ${TESSARIN_LANGUAGE_SOURCE_DIR}/*.lang)
+# "@<Name>/<section>/<key>.jpg"; the language file builder packs them.
+file(GLOB skin_language_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/languages/*.lang)
 
 set(look_normal "cor1=#f0d49a" "cor2=#c49a58" "cor3=#8a6430" "aro1=#fff0c8" "aro2=#3a2410" dx=0 dy=0)
 set(look_pressed "cor1=#9a7440" "cor2=#84602e" "cor3=#6a4a20" "aro1=#1a0e04" "aro2=#d8b070" dx=1 dy=1)
@@ -38,7 +36,7 @@ function(skin_language_button texts out w h background bx by fw fh caption size 
     set(path "M0 0")
   endif()
   set(vars w=${w} h=${h} w1=${w1} h1=${h1} w4=${w4} h4=${h4} tx=${tx} ty=${ty} sx=${sx} sy=${sy}
-           largura=${fit} tamanho=${size} "seta=${path}" "texto={{_figuras.${caption}}}"
+           largura=${fit} tamanho=${size} "seta=${path}" "texto={{_arte.${caption}}}"
            fundo=${background} bx=${bx} by=${by} fw=${fw} fh=${fh})
   skin_picture(OUT ${out}.jpg TEMPLATE idioma/botao.svg SIZE ${w}x${h} FORMAT jpeg TEXTS ${texts}
                OVER ${background} VARS ${vars} ${look_normal})

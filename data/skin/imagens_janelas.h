@@ -14,18 +14,22 @@ inline constexpr unsigned kCorChave = 0x000000;
 inline constexpr unsigned kCorFace = 0x140E0B;
 
 namespace fmPrincipal {
-inline constexpr const char* imagemBackground = ":/skin/fmPrincipal/imagemBackground.png";  // 798x528
-inline constexpr const char* imgBraco6Cordas = ":/skin/fmPrincipal/imgBraco6Cordas.png";    // 326x528
-inline constexpr const char* imgBraco4Cordas = ":/skin/fmPrincipal/imgBraco4Cordas.png";    // 326x528
+inline constexpr const char* imagemBackground =
+    ":/skin/fmPrincipal/imagemBackground.png";                                            // 798x528
+inline constexpr const char* imgBraco6Cordas = ":/skin/fmPrincipal/imgBraco6Cordas.png";  // 326x528
+inline constexpr const char* imgBraco4Cordas = ":/skin/fmPrincipal/imgBraco4Cordas.png";  // 326x528
 // The highlighted string, 17 x 306, for every string column.
 inline constexpr const char* imagemCordaSelecionada =
     ":/skin/fmPrincipal/imagemCordaSelecionada.png";
 // The highlighted string ends, by image position 0..5 (keyed on kCorChave); their sizes are
 // those of imgFimCorda1..6: 16x62, 30x118, 46x169, 46x174, 30x117, 18x65.
 inline constexpr const char* imgFimCordaSelecionada[6] = {
-    ":/skin/fmPrincipal/imgFimCordaSelecionada1.png", ":/skin/fmPrincipal/imgFimCordaSelecionada2.png",
-    ":/skin/fmPrincipal/imgFimCordaSelecionada3.png", ":/skin/fmPrincipal/imgFimCordaSelecionada4.png",
-    ":/skin/fmPrincipal/imgFimCordaSelecionada5.png", ":/skin/fmPrincipal/imgFimCordaSelecionada6.png"};
+    ":/skin/fmPrincipal/imgFimCordaSelecionada1.png",
+    ":/skin/fmPrincipal/imgFimCordaSelecionada2.png",
+    ":/skin/fmPrincipal/imgFimCordaSelecionada3.png",
+    ":/skin/fmPrincipal/imgFimCordaSelecionada4.png",
+    ":/skin/fmPrincipal/imgFimCordaSelecionada5.png",
+    ":/skin/fmPrincipal/imgFimCordaSelecionada6.png"};
 // The peg hint, 85 x 96 (keyed on kCorChave), drawn to fill its control (81..89 x 89..104).
 inline constexpr const char* imgMoverTarracha = ":/skin/fmPrincipal/imgMoverTarracha.png";
 // The needle, 113 x 113 (keyed on kCorChave), pointing up at angle 0.

@@ -39,6 +39,7 @@ TEST(IdiomasInstalados, AllThreeAreFoundAndCarryEveryText) {
         const std::string nome = idioma->getNome();
         EXPECT_EQ(nome, gerenciador.getNomesIdiomas()[static_cast<std::size_t>(i)]);
         for (const ChaveConhecida& c : chaves) {
+            if (c.secao.front() == '_') continue;  // captions for the build, not in the .idm
             const std::string texto = gerenciador.getTexto(c.secao, c.chave);
             if (!c.figura) {
                 EXPECT_FALSE(texto.empty()) << nome << " [" << c.secao << "] " << c.chave;

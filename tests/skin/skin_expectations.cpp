@@ -65,4 +65,6 @@ double luminanciaMedia(const QImage& imagem) {
     return rgb.isNull() ? 0 : soma / (static_cast<double>(rgb.width()) * rgb.height());
 }
 
-bool ehChave(QRgb pixel) { return (pixel & 0xFFFFFF) == 0; }
+bool ehChave(QRgb pixel) {
+    return (pixel & 0xFFFFFF) == 0;
+}

@@ -25,28 +25,28 @@ class MedidorFixo : public TextMeasurer {
 public:
     double width(const FontSpec& font, const std::string& utf8) const override {
         ultimaFonte = font;
-        return 10.0 * static_cast<double>(QString::fromUtf8(utf8.c_str()).size()) *
-               font.pixelSize / 10.0;
+        return 10.0 * static_cast<double>(QString::fromUtf8(utf8.c_str()).size()) * font.pixelSize /
+               10.0;
     }
     mutable FontSpec ultimaFonte;
 };
 
 TEST(SkinTexts, ReadsSectionsKeysAndSkipsComments) {
     const SkinTexts t = SkinTexts::parse(
-        "\xEF\xBB\xBF; comment\n[geral]\nnomeAplicacao = Tessarin \r\n\n[_figuras]\nok=OK\n"
+        "\xEF\xBB\xBF; comment\n[geral]\nnomeAplicacao = Tessarin \r\n\n[_arte]\nok=OK\n"
         "ok = second\nsemIgual\n[vazia]\n");
     EXPECT_EQ(t.get("geral", "nomeAplicacao"), "Tessarin");
-    EXPECT_EQ(t.get("_figuras", "ok"), "OK");  // the first occurrence wins
+    EXPECT_EQ(t.get("_arte", "ok"), "OK");  // the first occurrence wins
     EXPECT_FALSE(t.get("geral", "ok"));
-    EXPECT_FALSE(t.get("_figuras", "semIgual"));
+    EXPECT_FALSE(t.get("_arte", "semIgual"));
     EXPECT_THROW(SkinTexts::load("/nonexistent/x.lang"), std::runtime_error);
 }
 
 TEST(PrepareSvg, SubstitutesEscapedTextsAndValues) {
-    const SkinTexts t = SkinTexts::parse("[_figuras]\nok = A & B <C> \"d\"\n");
+    const SkinTexts t = SkinTexts::parse("[_arte]\nok = A & B <C> \"d\"\n");
     PrepareOptions o;
     o.texts = &t;
-    o.vars = {{"texto", "{{_figuras.ok}}"}, {"w", "12"}};
+    o.vars = {{"texto", "{{_arte.ok}}"}, {"w", "12"}};
     EXPECT_EQ(prepareSvg("<svg width=\"{{var.w}}\"><text>{{var.texto}}</text></svg>", o),
               "<svg width=\"12\"><text>A &amp; B &lt;C&gt; &quot;d&quot;</text></svg>");
 }
@@ -56,10 +56,10 @@ TEST(PrepareSvg, MissingTextsAndValuesFailNamingThem) {
     PrepareOptions o;
     o.texts = &t;
     try {
-        prepareSvg("<text>{{_figuras.cancelar}}</text>", o);
+        prepareSvg("<text>{{_arte.cancelar}}</text>", o);
         FAIL() << "no error";
     } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("_figuras.cancelar"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("_arte.cancelar"), std::string::npos);
     }
     EXPECT_THROW(prepareSvg("{{var.w}}", o), std::runtime_error);
     o.texts = nullptr;
@@ -71,10 +71,10 @@ TEST(PrepareSvg, ShrinksOnlyTextsWiderThanTheirBox) {
     PrepareOptions o;
     o.measurer = &medidor;
     // 10 characters at 10 px = 100 px in a box of 80: the size goes down by 80/100.
-    const std::string largo =
-        prepareSvg("<text x=\"1\" font-size=\"10\" font-weight=\"bold\" letter-spacing=\"1\" "
-                   "data-fit=\"80\">Afina&amp;&lt;oes</text>",
-                   o);
+    const std::string largo = prepareSvg(
+        "<text x=\"1\" font-size=\"10\" font-weight=\"bold\" letter-spacing=\"1\" "
+        "data-fit=\"80\">Afina&amp;&lt;oes</text>",
+        o);
     EXPECT_NE(largo.find("font-size=\"8.0\""), std::string::npos) << largo;
     EXPECT_NE(largo.find("letter-spacing=\"0.80\""), std::string::npos) << largo;
     EXPECT_TRUE(medidor.ultimaFonte.bold);
@@ -136,8 +136,8 @@ TEST(JpegWriter, ProgramDecoderReadsWhatTheToolWrites) {
         for (int x = 0; x < imagem.width(); ++x) imagem.setPixel(x, y, qRgb(x * 6, y * 12, 128));
     const std::string jpeg = encodeJpeg(imagem, 92);
     std::string erro;
-    const auto lida = decodificarJpeg(reinterpret_cast<const std::uint8_t*>(jpeg.data()),
-                                      jpeg.size(), &erro);
+    const auto lida =
+        decodificarJpeg(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), &erro);
     ASSERT_TRUE(lida) << erro;
     EXPECT_EQ(lida->largura, 37);
     EXPECT_EQ(lida->altura, 21);

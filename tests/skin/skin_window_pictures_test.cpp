@@ -153,7 +153,8 @@ TEST(SkinJanelas, LanguageChooserGlyphsAreTransparentAndGreyWhenDisabled) {
         int maxima = 0;
         for (int y = 0; y < g.height(); ++y)
             for (int x = 0; x < g.width(); ++x)
-                if (qAlpha(g.pixel(x, y)) > 200) maxima = std::max(maxima, QColor(g.pixel(x, y)).hsvSaturation());
+                if (qAlpha(g.pixel(x, y)) > 200)
+                    maxima = std::max(maxima, QColor(g.pixel(x, y)).hsvSaturation());
         return maxima;
     };
     EXPECT_GT(saturacaoMaxima(carregar(btnOk)), 150);

@@ -3,18 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <cmath>
 #include <cstdlib>
 
 #include "imagens_janelas.h"
-#include "skin_expectations.h"
-
-#if __has_include("rotimg.h")
 #include "rotimg.h"
-#define TEM_ROTIMG 1
-#endif
+#include "skin_expectations.h"
 
 namespace {
 
@@ -163,31 +159,29 @@ TEST(SkinJanelas, LanguageChooserGlyphsAreTransparentAndGreyWhenDisabled) {
     EXPECT_LT(saturacaoMaxima(carregar(btnCancelarDesabilitado)), 20);
 }
 
-#ifdef TEM_ROTIMG
 // The needle control renders its picture into a square of side 163, the control's own size, and
 // the needle turns about the square's centre: positive angles turn it counter-clockwise.
 TEST(SkinJanelas, NeedleTurnsAboutTheCentreOfItsSquare) {
     int argc = 0;
-    QGuiApplication app(argc, nullptr);
-    QImage agulha(QString::fromUtf8(skin::fmPrincipal::imgPonteiro));
-    for (double angulo : {0.0, 30.0, -45.0, 90.0, -90.0}) {
-        QImage fonte = agulha;
-        const QImage girada = RotateBitmap(fonte, angulo, Qt::black);
-        const int lado = static_cast<int>(std::lround(std::sqrt(2.0 * 115 * 115)));
-        ASSERT_EQ(lado, 163);
-        // Centred in the square as the control draws it.
-        const int x0 = (lado - girada.width()) / 2, y0 = (lado - girada.height()) / 2;
-        auto emQuadrado = [&](int x, int y) { return girada.pixel(x - x0, y - y0); };
-        EXPECT_FALSE(ehChave(emQuadrado(81, 81))) << angulo;
+    QApplication app(argc, nullptr);
+    TRotateImage ponteiro;
+    ponteiro.setColor(Qt::black);
+    ponteiro.setTransparent(true);
+    ponteiro.setCenter(true);
+    ponteiro.Picture().setBitmap(QImage(QString::fromUtf8(skin::fmPrincipal::imgPonteiro)));
+    for (double angulo : {0.0, 30.0, -45.0, 90.0, -90.0, 7.5}) {
+        ponteiro.setAngle(angulo);
+        ASSERT_EQ(ponteiro.RotatedSize(), QSize(163, 163)) << angulo;
+        const QImage girada = ponteiro.RotatedBitmap();
+        EXPECT_FALSE(ehChave(girada.pixel(81, 81))) << angulo;  // the hub stays at the centre
         const double rad = angulo * M_PI / 180.0;
-        const int xPonta = static_cast<int>(std::lround(81 - 40 * std::sin(rad)));
-        const int yPonta = static_cast<int>(std::lround(81 - 40 * std::cos(rad)));
-        EXPECT_FALSE(ehChave(emQuadrado(xPonta, yPonta))) << angulo;
-        const int xOposto = static_cast<int>(std::lround(81 + 40 * std::sin(rad)));
-        const int yOposto = static_cast<int>(std::lround(81 + 40 * std::cos(rad)));
-        EXPECT_TRUE(ehChave(emQuadrado(xOposto, yOposto))) << angulo;
+        auto ponto = [&](double r) {
+            return girada.pixel(static_cast<int>(std::lround(81 - r * std::sin(rad))),
+                                static_cast<int>(std::lround(81 - r * std::cos(rad))));
+        };
+        EXPECT_FALSE(ehChave(ponto(45))) << angulo;  // the blade, towards the angle
+        EXPECT_TRUE(ehChave(ponto(-45))) << angulo;  // nothing opposite it
     }
 }
-#endif
 
 }  // namespace

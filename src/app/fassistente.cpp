@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPalette>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStackedWidget>
@@ -60,6 +61,11 @@ TformAssistente::TformAssistente(QWidget* parent)
     setObjectName("formAssistente");
     setWindowTitle(QStringLiteral("Velmora Tessarin - Assistente"));
     setFixedSize(kLargura, kAltura);
+    // The skin's face colour, which continues the background picture where it stops.
+    QPalette paleta = palette();
+    paleta.setColor(QPalette::Window, QColor(0x14, 0x0e, 0x0b));
+    setPalette(paleta);
+    setAutoFillBackground(true);
 
     auto arrastar = [this](TImage* origem, Qt::MouseButton botao, QPoint pos) {
         if (botao == Qt::LeftButton) movimento_->iniciar(origem, pos);

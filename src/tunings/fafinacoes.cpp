@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QScreen>
 
 #include "codepage.h"
@@ -37,6 +38,11 @@ TformAfinacoes::TformAfinacoes(QWidget* parent)
       movimento_(new MovimentoJanela(this)) {
     setObjectName("formAfinacoes");
     setFixedSize(kLargura, kAltura);
+    // The skin's face colour, which continues the background picture where it stops.
+    QPalette paleta = palette();
+    paleta.setColor(QPalette::Window, QColor(0x14, 0x0e, 0x0b));
+    setPalette(paleta);
+    setAutoFillBackground(true);
     setFont(QFont("Liberation Sans", 8));
 
     painelFundo_ = new QFrame(this);

@@ -7,7 +7,10 @@
  * Output devices
  *   0xFFFF (the mapper, -1 as a 16-bit number) and 0: an embedded FluidSynth synthesiser playing
  *          the system's General MIDI SoundFont through the desktop's audio (PipeWire when
- *          FluidSynth offers it, PulseAudio, then ALSA's "default" device).
+ *          FluidSynth offers it, PulseAudio, then ALSA's "default" device). The audio output
+ *          is open only while something sounds: 1.5 s after the last voice has ended it is
+ *          closed, and the next note on opens it again (that note on fails when no output opens
+ *          any more). An output into MXMIDI32_AUDIO_FILE stays open.
  *   1 .. n-1: the ALSA sequencer ports that accept events (hardware synthesisers, running software
  *          synthesisers), in the order ALSA lists them; the list is taken by GetNumOutDevices.
  *   Every open of a device is independent: two opens of the synthesiser make two synthesisers.

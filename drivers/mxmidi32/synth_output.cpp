@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <string_view>
 #include <vector>
 
+#include "audio_on_demand.h"
 #include "mxmidi32.h"
 
 namespace mxmidi {
@@ -33,6 +35,10 @@ constexpr int kPeriodSize = 128;
 constexpr int kPeriods = 6;
 // Level of the synthesiser's mix; one note at full velocity stays well below clipping.
 constexpr double kGain = 0.4;
+// A desktop output is closed once nothing has sounded for this long, and reopened by the next
+// note; whether anything sounds is looked at this often while it is open.
+constexpr std::chrono::milliseconds kIdleGrace{1500};
+constexpr std::chrono::milliseconds kIdlePoll{250};
 
 bool readableFile(const char* path) {
     struct stat st {};
@@ -78,14 +84,56 @@ bool driverOffered(fluid_settings_t* settings, const char* name) {
     return search.found;
 }
 
+// The file the synthesiser renders into instead of the desktop's audio, or nullptr.
+const char* audioFile() {
+    const char* file = std::getenv("MXMIDI32_AUDIO_FILE");
+    return file != nullptr && *file != '\0' ? file : nullptr;
+}
+
+// Starts an audio driver for the synthesiser: the file driver when a file is asked for, else the
+// first desktop output that opens.
+fluid_audio_driver_t* startAudio(fluid_settings_t* settings, fluid_synth_t* synth,
+                                 const char* file) {
+    if (file != nullptr) {
+        fluid_settings_setstr(settings, "audio.driver", "file");
+        fluid_settings_setstr(settings, "audio.file.name", file);
+        fluid_settings_setstr(settings, "audio.file.type", "raw");
+        fluid_settings_setstr(settings, "audio.file.format", "s16");
+        fluid_settings_setstr(settings, "audio.file.endian", "little");
+        return new_fluid_audio_driver(settings, synth);
+    }
+    for (const char* name : kAudioDrivers) {
+        if (!driverOffered(settings, name)) continue;
+        fluid_settings_setstr(settings, "audio.driver", name);
+        if (fluid_audio_driver_t* driver = new_fluid_audio_driver(settings, synth)) return driver;
+    }
+    return nullptr;
+}
+
 class SynthOutput final : public OutputDevice {
 public:
-    SynthOutput(fluid_settings_t* settings, fluid_synth_t* synth, fluid_audio_driver_t* driver)
-        : settings_(settings), synth_(synth), driver_(driver) {}
+    // `driver` is the audio output just opened with `settings`. An output into a file stays open
+    // (the file is one continuous recording); a desktop output is closed while nothing sounds.
+    SynthOutput(fluid_settings_t* settings, fluid_synth_t* synth, fluid_audio_driver_t* driver,
+                bool toFile)
+        : settings_(settings), synth_(synth), driver_(driver) {
+        audio_ = std::make_unique<AudioOnDemand>(
+            [this] {
+                // The settings still name the audio driver that opened the first time.
+                driver_ = new_fluid_audio_driver(settings_, synth_);
+                return driver_ != nullptr;
+            },
+            [this] {
+                delete_fluid_audio_driver(driver_);
+                driver_ = nullptr;
+            },
+            [this] { return fluid_synth_get_active_voice_count(synth_) > 0; },
+            toFile ? AudioOnDemand::kNeverClose : kIdleGrace, kIdlePoll);
+    }
 
     ~SynthOutput() override {
-        // The audio thread reads the synthesiser: stop it first.
-        delete_fluid_audio_driver(driver_);
+        // The audio thread reads the synthesiser: close the output first.
+        audio_.reset();
         delete_fluid_synth(synth_);
         delete_fluid_settings(settings_);
     }
@@ -101,10 +149,10 @@ public:
             case 0x90:
                 if (d2 == 0) {
                     fluid_synth_noteoff(synth_, channel, d1);
-                } else {
-                    fluid_synth_noteon(synth_, channel, d1, d2);
+                    return true;
                 }
-                return true;
+                // The one message that starts a sound; false when no output can be reopened.
+                return audio_->play([&] { fluid_synth_noteon(synth_, channel, d1, d2); });
             case 0xA0:
                 fluid_synth_key_pressure(synth_, channel, d1, d2);
                 return true;
@@ -135,27 +183,9 @@ public:
 private:
     fluid_settings_t* settings_;
     fluid_synth_t* synth_;
-    fluid_audio_driver_t* driver_;
+    fluid_audio_driver_t* driver_;  // nullptr while the output is closed
+    std::unique_ptr<AudioOnDemand> audio_;
 };
-
-// Starts an audio driver for the synthesiser: the file driver when a file is asked for, else the
-// first desktop output that opens.
-fluid_audio_driver_t* startAudio(fluid_settings_t* settings, fluid_synth_t* synth) {
-    if (const char* file = std::getenv("MXMIDI32_AUDIO_FILE"); file != nullptr && *file != '\0') {
-        fluid_settings_setstr(settings, "audio.driver", "file");
-        fluid_settings_setstr(settings, "audio.file.name", file);
-        fluid_settings_setstr(settings, "audio.file.type", "raw");
-        fluid_settings_setstr(settings, "audio.file.format", "s16");
-        fluid_settings_setstr(settings, "audio.file.endian", "little");
-        return new_fluid_audio_driver(settings, synth);
-    }
-    for (const char* name : kAudioDrivers) {
-        if (!driverOffered(settings, name)) continue;
-        fluid_settings_setstr(settings, "audio.driver", name);
-        if (fluid_audio_driver_t* driver = new_fluid_audio_driver(settings, synth)) return driver;
-    }
-    return nullptr;
-}
 
 }  // namespace
 
@@ -191,16 +221,17 @@ std::unique_ptr<OutputDevice> openSynthOutput() {
         delete_fluid_settings(settings);
         return nullptr;
     }
+    const char* file = audioFile();
     fluid_audio_driver_t* driver = nullptr;
     if (fluid_synth_sfload(synth, soundFont.c_str(), 1) != FLUID_FAILED) {
-        driver = startAudio(settings, synth);
+        driver = startAudio(settings, synth, file);
     }
     if (driver == nullptr) {
         delete_fluid_synth(synth);
         delete_fluid_settings(settings);
         return nullptr;
     }
-    return std::make_unique<SynthOutput>(settings, synth, driver);
+    return std::make_unique<SynthOutput>(settings, synth, driver, file != nullptr);
 }
 
 }  // namespace mxmidi

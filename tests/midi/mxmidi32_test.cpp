@@ -22,6 +22,7 @@
 #include "estimador_afinacao.h"
 #include "fft.h"
 #include "maxmidi.h"
+#include "private_sound_server.h"
 #include "replay_source.h"
 
 namespace {
@@ -369,4 +370,49 @@ TEST_F(MxMidi32Library, SynthesiserPlaysTheReferenceNotesAndResetCutsThem) {
         const double nearest = std::round(target / estimador.larguraBin()) * estimador.larguraBin();
         EXPECT_LE(std::fabs(peak - nearest), estimador.larguraBin() * 1.001);
     }
+}
+
+// Through a desktop sound server (a private PulseAudio with a null sink): the synthesiser's
+// stream is there once the output opens, goes away while nothing sounds, and comes back with
+// the next note, which the server then plays.
+TEST_F(MxMidi32Library, DesktopOutputClosesWhileQuietAndReopensForTheNextNote) {
+    testkit::PrivateSoundServer server;
+    if (!server.running()) GTEST_SKIP() << "PulseAudio is not installed";
+    Watchdog watchdog(std::chrono::seconds(60));
+    auto streamsBecome = [&](int count) {
+        for (int i = 0; i < 100; ++i) {
+            if (server.playbackStreams() == count) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    };
+    TMaxMidi lib(nullptr, kDriver);
+    TMaxMidiOut out;
+    out.setMaxMidi(&lib);
+    const int threads = threadCount();
+    ASSERT_TRUE(out.Open(0, 78624));
+    EXPECT_EQ(server.playbackStreams(), 1);
+    EXPECT_TRUE(out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0}));  // no sound: the output may close
+    EXPECT_TRUE(streamsBecome(0));
+
+    EXPECT_TRUE(out.Put(MIDIEVENT{0, 0x90, 40, 127, 0}));
+    EXPECT_EQ(server.playbackStreams(), 1);
+    out.Reset();
+    EXPECT_TRUE(streamsBecome(0));
+
+    // An organ note sounds for as long as it is held, well past the idle grace period: the
+    // stream stays until the note has been let go and has died away.
+    EXPECT_TRUE(out.Put(MIDIEVENT{0, 0xC1, 19, 0, 0}));
+    EXPECT_TRUE(out.Put(MIDIEVENT{0, 0x91, 60, 100, 0}));
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    EXPECT_EQ(server.playbackStreams(), 1);
+    EXPECT_TRUE(out.Put(MIDIEVENT{0, 0x81, 60, 0, 0}));
+    EXPECT_TRUE(streamsBecome(0));
+
+    // Closing the device while a note sounds leaves no stream and no thread behind.
+    EXPECT_TRUE(out.Put(MIDIEVENT{0, 0x90, 45, 127, 0}));
+    EXPECT_EQ(server.playbackStreams(), 1);
+    out.Close();
+    EXPECT_EQ(server.playbackStreams(), 0);
+    EXPECT_EQ(threadCount(), threads);
 }

@@ -8,22 +8,33 @@
 // rendered. The readings start once the new sink has settled at the latency the stream asked for.
 // Printed as `LAT mxmidi32_output_ms <worst of 20 readings>` beside the goal `LAT
 // mxmidi32_output_goal_ms 25`. The output closes while nothing sounds, so the first note after a
-// silence also waits for it to open again: `LAT mxmidi32_first_note_after_silence_ms` adds the
-// time that note on took to the stream's latency after it.
+// silence also waits for it to open again: `LAT mxmidi32_heard_open_ms` and
+// `LAT mxmidi32_heard_after_silence_ms` time a note on to its sound on the sink's monitor with the
+// output open and with the output closed.
 
 #include <benchmark/benchmark.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <regex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "maxmidi.h"
 #include "private_sound_server.h"
+
+extern char** environ;
 
 namespace {
 
@@ -55,6 +66,127 @@ double worstStreamLatencyMs(TMaxMidiOut& out) {
     return worst;
 }
 
+// Listens to the null sink's monitor through parec (2 ms blocks, 2 ms latency asked for) and
+// keeps the arrival time and peak of every block.
+class MonitorListener {
+public:
+    MonitorListener() {
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        std::vector<std::string> args = {"parec",           "--device=tone.monitor", "--raw",
+                                         "--format=s16le",  "--channels=1",          "--rate=48000",
+                                         "--latency-msec=2"};
+        std::vector<char*> argv;
+        for (auto& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const bool spawned =
+            ::posix_spawnp(&recorder_, "parec", &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        if (!spawned) {
+            ::close(fds[0]);
+            recorder_ = 0;
+            return;
+        }
+        input_ = fds[0];
+        reader_ = std::thread([this] { read(); });
+    }
+    ~MonitorListener() {
+        if (recorder_ > 0) {
+            ::kill(recorder_, SIGTERM);
+            ::waitpid(recorder_, nullptr, 0);
+        }
+        if (reader_.joinable()) reader_.join();
+        if (input_ >= 0) ::close(input_);
+    }
+    bool running() const { return recorder_ > 0; }
+
+    // Milliseconds from `from` to the first block louder than quiet background heard since;
+    // negative when nothing was heard.
+    double firstSoundAfter(std::chrono::steady_clock::time_point from) {
+        std::lock_guard guard(lock_);
+        for (const auto& [when, peak] : blocks_) {
+            if (when >= from && peak > 300) {
+                return std::chrono::duration<double, std::milli>(when - from).count();
+            }
+        }
+        return -1.0;
+    }
+
+private:
+    void read() {
+        std::int16_t block[96];
+        for (;;) {
+            std::size_t got = 0;
+            while (got < sizeof block) {
+                const ssize_t n = ::read(input_, reinterpret_cast<char*>(block) + got,
+                                         sizeof block - got);
+                if (n <= 0) return;
+                got += static_cast<std::size_t>(n);
+            }
+            int peak = 0;
+            for (std::int16_t v : block) peak = std::max(peak, std::abs(static_cast<int>(v)));
+            std::lock_guard guard(lock_);
+            blocks_.emplace_back(std::chrono::steady_clock::now(), peak);
+        }
+    }
+
+    pid_t recorder_ = 0;
+    int input_ = -1;
+    std::thread reader_;
+    std::mutex lock_;
+    std::vector<std::pair<std::chrono::steady_clock::time_point, int>> blocks_;
+};
+
+// The time from a note on to its sound on the sink's monitor, with the output kept open (a
+// note shortly before) and with the output closed by a silence: the median of five of each.
+// Both include the recorder's own latency, so it is the difference that tells what reopening
+// the output costs. (The server's own accounting cannot be used after a silence: an idle null
+// sink falls back to its 2 s block and reports that until it has played out.)
+void measureHeardLatency(testkit::PrivateSoundServer& server, TMaxMidiOut& out) {
+    MonitorListener listener;
+    if (!listener.running()) {
+        std::printf("LAT mxmidi32_heard_ms unavailable (parec did not start)\n");
+        return;
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? -1.0 : v[v.size() / 2];
+    };
+    std::vector<double> open, reopened;
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    for (int i = 0; i < 10; ++i) {
+        const bool afterSilence = i % 2 == 1;
+        out.Reset();
+        if (afterSilence) {
+            for (int k = 0; k < 100 && server.playbackStreams() != 0; ++k) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            if (server.playbackStreams() != 0) continue;
+        } else {
+            out.Put(MIDIEVENT{0, 0x90, 28, 1, 0});  // keeps the output open, inaudibly
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            out.Reset();
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        const auto noteOn = std::chrono::steady_clock::now();
+        out.Put(MIDIEVENT{0, 0x90, 40, 127, 0});
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const double heard = listener.firstSoundAfter(noteOn);
+        if (heard >= 0) (afterSilence ? reopened : open).push_back(heard);
+    }
+    if (open.empty() || reopened.empty()) {
+        std::printf("LAT mxmidi32_heard_ms unavailable (the monitor heard nothing)\n");
+        return;
+    }
+    std::printf("LAT mxmidi32_heard_open_ms %.2f\n", median(open));
+    std::printf("LAT mxmidi32_heard_after_silence_ms %.2f\n", median(reopened));
+}
+
 void measureLatency() {
     std::printf("LAT mxmidi32_output_goal_ms 25\n");
     testkit::PrivateSoundServer server;
@@ -77,33 +209,13 @@ void measureLatency() {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
     const double running = worstStreamLatencyMs(out);
-
-    // The first note after a silence long enough for the output to close: the time the note on
-    // takes (it opens the output again) comes on top of the stream's latency.
-    out.Reset();
-    for (int i = 0; i < 100 && server.playbackStreams() != 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    const bool closed = server.playbackStreams() == 0;
-    const auto before = std::chrono::steady_clock::now();
-    out.Put(MIDIEVENT{0, 0x90, 40, 127, 0});
-    const double reopenMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before)
-            .count();
-    const double afterReopen = worstStreamLatencyMs(out);
-    out.Close();
     if (running < 0) {
         std::printf("LAT mxmidi32_output_ms unavailable (no stream reported)\n");
-        return;
+    } else {
+        std::printf("LAT mxmidi32_output_ms %.2f\n", running + kPeriodMs);
     }
-    std::printf("LAT mxmidi32_output_ms %.2f\n", running + kPeriodMs);
-    if (!closed || afterReopen < 0) {
-        std::printf("LAT mxmidi32_first_note_after_silence_ms unavailable (%s)\n",
-                    closed ? "no stream after the note" : "the output never closed");
-        return;
-    }
-    std::printf("LAT mxmidi32_first_note_after_silence_ms %.2f (note on %.2f + stream %.2f)\n",
-                reopenMs + afterReopen + kPeriodMs, reopenMs, afterReopen + kPeriodMs);
+    measureHeardLatency(server, out);
+    out.Close();
 }
 
 // One note on and one reset through the component layer into the running synthesiser, rendering

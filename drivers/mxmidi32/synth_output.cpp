@@ -119,8 +119,10 @@ public:
         : settings_(settings), synth_(synth), driver_(driver) {
         audio_ = std::make_unique<AudioOnDemand>(
             [this] {
-                // The settings still name the audio driver that opened the first time.
+                // The settings still name the audio driver that opened last time; should it
+                // fail now (its server restarted or went away), the others are tried in turn.
                 driver_ = new_fluid_audio_driver(settings_, synth_);
+                if (driver_ == nullptr) driver_ = startAudio(settings_, synth_, nullptr);
                 return driver_ != nullptr;
             },
             [this] {

@@ -78,7 +78,9 @@ inline bool forOffsets(const Run& run, int shift, int extraShift, int scale, Cop
         for (int k = 0; k < n; ++k) {
             const std::int32_t fx = cx[k] - rowX;
             const std::int32_t fy = cy[k] + rowY;
-            near |= static_cast<std::uint32_t>(nearWhole(fx) | nearWhole(fy));
+            // Bitwise on purpose: no branch, so the loop stays vectorised.
+            near |= static_cast<std::uint32_t>(nearWhole(fx)) |
+                    static_cast<std::uint32_t>(nearWhole(fy));
             const std::int32_t sx = std::clamp(fx >> kFrac, 0, run.maxX);
             const std::int32_t sy = std::clamp(fy >> kFrac, 0, run.maxY);
             offsets[k] = (sy << shift) + (sy << extraShift) + sx * scale;

@@ -126,6 +126,7 @@ private:
                     std::unique_ptr<TXMLParser>& holder);
 
     // Declarations (xml_dtd.cpp).
+    const char* skipEndedTexts(const char* p, int base);
     const char* analyzeSubset(const char* p, int base);
     const char* peReference(const char* pct);
     const char* readExternalId(const char* p, std::string& systemId, std::string& publicId);

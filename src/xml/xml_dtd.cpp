@@ -97,15 +97,9 @@ void TXMLParser::scanDoctype() {
     const char* p = PartBegin + 9;
     int phase = 0;  // 0 before the root name, 1 after it, 2 in the subset, 3 after it
     for (;;) {
+        p = skipEndedTexts(p, base);
         const char c = *p;
-        if (c == '\0') {
-            if (ResumeStack.Count() > base) {
-                p = ResumeStack.Pop();
-                continue;
-            }
-            break;
-        }
-        if (c == '>') break;
+        if (c == '\0' || c == '>') break;
         if (c == '%') {
             p = peReference(p);
         } else if (c == '[') {
@@ -161,17 +155,18 @@ void TXMLParser::readExternalSubset(const std::string& systemId, const std::stri
     ResumeStack.Retire(std::move(ext));
 }
 
+// At the end of a parameter entity's text opened since `base`, reading goes on after the
+// reference that opened it (as many levels as have ended there).
+const char* TXMLParser::skipEndedTexts(const char* p, int base) {
+    while (*p == '\0' && ResumeStack.Count() > base) p = ResumeStack.Pop();
+    return p;
+}
+
 const char* TXMLParser::analyzeSubset(const char* p, int base) {
     for (;;) {
+        p = skipEndedTexts(p, base);
         const char c = *p;
-        if (c == '\0') {
-            if (ResumeStack.Count() > base) {
-                p = ResumeStack.Pop();
-                continue;
-            }
-            return p;
-        }
-        if (c == ']' || c == '>') return p;
+        if (c == '\0' || c == ']' || c == '>') return p;
         if (c == '%') {
             p = peReference(p);
         } else if (c != '<') {
@@ -312,15 +307,9 @@ const char* TXMLParser::readAttlistDecl(const char* p, int base) {
     TAttrDef* cur = nullptr;
     static const char kNameStops[] = "\"'#>";
     for (;;) {
+        p = skipEndedTexts(p, base);
         const char c = *p;
-        if (c == '\0') {
-            if (ResumeStack.Count() > base) {
-                p = ResumeStack.Pop();
-                continue;
-            }
-            break;
-        }
-        if (c == '>') break;
+        if (c == '\0' || c == '>') break;
         if (c == '%') {
             p = peReference(p);
             continue;
@@ -422,15 +411,9 @@ const char* TXMLParser::readEntityDecl(const char* p, int base) {
     bool parameter = false, named = false, haveValue = false;
     auto def = std::make_unique<TEntityDef>();
     for (;;) {
+        p = skipEndedTexts(p, base);
         const char c = *p;
-        if (c == '\0') {
-            if (ResumeStack.Count() > base) {
-                p = ResumeStack.Pop();
-                continue;
-            }
-            break;
-        }
-        if (c == '>') break;
+        if (c == '\0' || c == '>') break;
         if (IsXmlWs(c)) {
             ++p;
         } else if (!named) {
@@ -483,15 +466,9 @@ const char* TXMLParser::readNotationDecl(const char* p, int base) {
     auto def = std::make_unique<TNotationDef>();
     bool named = false;
     for (;;) {
+        p = skipEndedTexts(p, base);
         const char c = *p;
-        if (c == '\0') {
-            if (ResumeStack.Count() > base) {
-                p = ResumeStack.Pop();
-                continue;
-            }
-            break;
-        }
-        if (c == '>') break;
+        if (c == '\0' || c == '>') break;
         if (IsXmlWs(c)) {
             ++p;
         } else if (!named) {

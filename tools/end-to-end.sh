@@ -73,9 +73,12 @@ corda() {
   sox -n -r 44100 -c 1 -b 16 "$tmp/sustain.wav" synth 60 sine "$f" vol 0.2 2>/dev/null
   sox -m "$tmp/toque.wav" "$tmp/sustain.wav" "$arquivo" 2>/dev/null
 }
+# The player asks for a short latency, as a microphone delivers sound as it comes: with a
+# player at its default latency alone on the null sink, a capture that starts on its monitor
+# waits up to a second or two for its first sound.
 tocar() {
   [ -n "$tom_pid" ] && { kill "$tom_pid" 2>/dev/null || true; wait "$tom_pid" 2>/dev/null || true; }
-  paplay --device=tone "$1" &
+  paplay --device=tone --latency-msec=20 "$1" &
   tom_pid=$!
 }
 # E2 of a standard guitar is 82.41 Hz, nearest to analyser bin 122 (bins are 11025/16384 =

@@ -39,7 +39,8 @@ for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl set-default-source tone.monitor
 # 84.11 Hz: analyser bin 125, three bins above E2's 122.
 sox -n -r 44100 -c 1 "$tmp/tone.wav" synth 60 sine 84.11 vol 0.5
-paplay --device=tone "$tmp/tone.wav" &
+# A short latency, as a microphone: captures started on the monitor hear it at once.
+paplay --device=tone --latency-msec=20 "$tmp/tone.wav" &
 pids+=($!)
 
 # The screen, at 96 dots per inch.

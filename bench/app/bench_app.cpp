@@ -265,7 +265,10 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     executar({"pactl", "set-default-source", "tone.monitor"}, extra);
     escreverTom(pasta + "/tone.wav", 120.0);
-    const pid_t tom = iniciar({"paplay", "--device=tone", pasta + "/tone.wav"}, extra);
+    // A short latency, as a microphone delivers sound as it comes (at its default latency,
+    // the player alone on the null sink hands the monitor its sound in blocks of a second).
+    const pid_t tom =
+        iniciar({"paplay", "--device=tone", "--latency-msec=20", pasta + "/tone.wav"}, extra);
 
     int resultado = 0;
     {

@@ -4,7 +4,9 @@
 #include "errors.h"
 #include "utilgui.h"
 
-TAplicacao::TAplicacao(int& argc, char** argv) : QApplication(argc, argv) {}
+TAplicacao::TAplicacao(int& argc, char** argv) : QApplication(argc, argv) {
+    instalarCaixaMensagem();
+}
 
 bool TAplicacao::notify(QObject* receiver, QEvent* event) {
     // No error may cross Qt's own frames: each one ends here, with its message shown.

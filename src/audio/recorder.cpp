@@ -5,7 +5,7 @@
 #include <new>
 
 #include "errors.h"
-#include "utilgui.h"
+#include "mensagem.h"
 
 namespace {
 constexpr UINT kHeaderSize = sizeof(WAVEHDR);

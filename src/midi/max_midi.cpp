@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "errors.h"
-#include "max_midi_out.h"
 #include "program_path.h"
 
 namespace {
@@ -62,28 +61,23 @@ void TMaxMidi::clearProcedures() {
 }
 
 void TMaxMidi::closeOutputs() {
-    // Each output leaves the list as it lets go of this loader.
-    while (!outputs_.empty()) outputs_.back()->libraryReleasing();
+    // Each user leaves the list as it lets go of this loader.
+    while (!users_.empty()) users_.back().user->libraryReleasing();
 }
 
-void TMaxMidi::attach(TMaxMidiOut* output) {
-    if (std::find(outputs_.begin(), outputs_.end(), output) == outputs_.end()) {
-        outputs_.push_back(output);
-    }
+void TMaxMidi::attach(TMaxMidiUser* user, TComponent* component) {
+    const auto known = [user](const User& entry) { return entry.user == user; };
+    if (std::none_of(users_.begin(), users_.end(), known)) users_.push_back({user, component});
 }
 
-void TMaxMidi::detach(TMaxMidiOut* output) {
-    outputs_.erase(std::remove(outputs_.begin(), outputs_.end(), output), outputs_.end());
+void TMaxMidi::detach(TMaxMidiUser* user) {
+    std::erase_if(users_, [user](const User& entry) { return entry.user == user; });
 }
 
 void TMaxMidi::Notification(TComponent* component, TOperation operation) {
     TComponent::Notification(component, operation);
     if (operation != TOperation::opRemove) return;
-    // Normally a dying output has detached itself already; compare as components, since the
-    // output's own part is gone by now.
-    outputs_.erase(std::remove_if(outputs_.begin(), outputs_.end(),
-                                  [component](TMaxMidiOut* output) {
-                                      return static_cast<TComponent*>(output) == component;
-                                  }),
-                   outputs_.end());
+    // Normally a dying user has detached itself already; compare as components, since the
+    // user's own part is gone by now.
+    std::erase_if(users_, [component](const User& entry) { return entry.component == component; });
 }

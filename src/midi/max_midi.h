@@ -1,17 +1,16 @@
 #pragma once
 // TMaxMidi: loads the MIDI driver library (libMxMidi32.so) at run time and resolves its 35
 // procedures, in the library's order, under their plain names. The procedures are reachable as
-// members of the same names (maxMidi.OpenMidiOut(...)). Outputs that use the library
-// (TMaxMidiOut) are closed before the library is released.
+// members of the same names (maxMidi.OpenMidiOut(...)). The components that use the library (its
+// outputs, TMaxMidiOut) are told before the library is released.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "component.h"
+#include "max_midi_user.h"
 #include "mxmidi32.h"
-
-class TMaxMidiOut;
 
 class TMaxMidi : public TComponent {
 public:
@@ -39,6 +38,11 @@ public:
     // Does nothing when nothing is loaded.
     void FreeLibrary();
 
+    // A user of the library (`component` is the same object seen as a component, which names
+    // it in destruction notices). Attaching twice keeps one entry.
+    void attach(TMaxMidiUser* user, TComponent* component);
+    void detach(TMaxMidiUser* user);
+
 #define MXMIDI_LAYER_PROCEDURE(result, name, parameters) decltype(&::name) name = nullptr;
     MXMIDI32_PROCEDURES(MXMIDI_LAYER_PROCEDURE)
 #undef MXMIDI_LAYER_PROCEDURE
@@ -47,14 +51,15 @@ protected:
     void Notification(TComponent* component, TOperation operation) override;
 
 private:
-    friend class TMaxMidiOut;
-    void attach(TMaxMidiOut* output);
-    void detach(TMaxMidiOut* output);
+    struct User {
+        TMaxMidiUser* user;
+        TComponent* component;
+    };
     void closeOutputs();
     void clearProcedures();
 
     void* library_ = nullptr;
     std::string libraryPath_;
     std::uint16_t version_ = 0;
-    std::vector<TMaxMidiOut*> outputs_;
+    std::vector<User> users_;
 };

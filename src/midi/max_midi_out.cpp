@@ -19,7 +19,7 @@ void TMaxMidiOut::setMaxMidi(TMaxMidi* value) {
     forgetMaxMidi();
     maxMidi_ = value;
     if (maxMidi_ != nullptr) {
-        maxMidi_->attach(this);
+        maxMidi_->attach(this, this);
         FreeNotification(maxMidi_);
     }
 }

@@ -8,11 +8,12 @@
 #include <functional>
 
 #include "component.h"
+#include "max_midi_user.h"
 #include "mxmidi32.h"
 
 class TMaxMidi;
 
-class TMaxMidiOut : public TComponent {
+class TMaxMidiOut : public TComponent, private TMaxMidiUser {
 public:
     using TOutBufferReadyEvent = std::function<void(TMaxMidiOut& sender)>;
 
@@ -57,9 +58,8 @@ protected:
     void Notification(TComponent* component, TOperation operation) override;
 
 private:
-    friend class TMaxMidi;
     // The loader is about to release the library: close while its procedures still work.
-    void libraryReleasing();
+    void libraryReleasing() override;
     void requireOpen() const;
     void forgetMaxMidi();
 

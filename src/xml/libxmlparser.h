@@ -18,6 +18,13 @@
 // values, and declared attribute defaults complete start and empty tags. Nothing is validated and
 // nothing is rejected: malformed markup is read by fixed rules, and references that would expand
 // beyond kMaxEntityDepth / kMaxEntityExpansion (xml_types.h) stay in the text as written.
+//
+// The class is one unit whose members are spread over files by concern: xml_parser.cpp (the scan
+// loop and the markup parts), xml_dtd.cpp (the DOCTYPE and attribute defaults), xml_references.cpp
+// (text, references, entity expansion, encodings) and xml_file.cpp (reading a file). They share
+// the document buffer and the scan state, which is why they are members of one class rather than
+// classes of their own passing that state around; the scan loop calls into the DOCTYPE reader,
+// never the other way round.
 
 #include <memory>
 #include <string>
@@ -50,7 +57,7 @@ public:
     // outlive the scan.
     void SetBuffer(const char* text);
     // The document, or an empty text when there is none.
-    const char* GetDocBuffer() const;
+    const char* GetDocBuffer() const { return Buffer ? Buffer : ""; }
 
     // Rewinds to the start of the document.
     void StartScan();
@@ -144,7 +151,6 @@ private:
     // The first ';' (or, with stopAtLt, ';' or '<') at or after `from`, else the text's end;
     // remembered, so that a run of references without a terminator is searched only once.
     const char* findDelim(const char* from, bool stopAtLt);
-    static const char* lastCharOf(const char* from);
     void resetScanState();
 
     std::unique_ptr<char[]> owned_;

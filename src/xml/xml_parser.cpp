@@ -70,16 +70,8 @@ void TXMLParser::SetBuffer(const char* text) {
     SourceName = "<REFERENCE>";
 }
 
-const char* TXMLParser::GetDocBuffer() const {
-    return Buffer ? Buffer : kEmptyText;
-}
-
 void TXMLParser::StartScan() {
     resetScanState();
-}
-
-const char* TXMLParser::lastCharOf(const char* from) {
-    return from + std::strlen(from) - 1;
 }
 
 bool TXMLParser::Scan() {

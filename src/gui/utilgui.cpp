@@ -3,21 +3,15 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
-#include <utility>
 
 #include "codepage.h"
 
 namespace {
-MostradorMensagem& mostradorAtual() {
-    static MostradorMensagem mostrador;
-    return mostrador;
-}
-
 void caixaDeMensagem(const std::string& texto, const std::string& titulo) {
     const QString t = QString::fromStdString(cp1252::toUtf8(texto));
     const QString c = QString::fromStdString(cp1252::toUtf8(titulo));
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-        // No window system yet (or at all): the message still reaches the user.
+        // No window system (any more): the message still reaches the user.
         std::fprintf(stderr, "%s: %s\n", c.toLocal8Bit().constData(), t.toLocal8Bit().constData());
         return;
     }
@@ -26,13 +20,6 @@ void caixaDeMensagem(const std::string& texto, const std::string& titulo) {
 }
 }  // namespace
 
-void mostrarMensagem(const std::string& texto, const std::string& titulo) {
-    if (mostradorAtual())
-        mostradorAtual()(texto, titulo);
-    else
-        caixaDeMensagem(texto, titulo);
-}
-
-MostradorMensagem setMostradorMensagem(MostradorMensagem mostrador) {
-    return std::exchange(mostradorAtual(), std::move(mostrador));
+void instalarCaixaMensagem() {
+    setCaixaMensagemPadrao(caixaDeMensagem);
 }

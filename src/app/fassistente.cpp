@@ -174,6 +174,11 @@ TformAssistente::TformAssistente(QWidget* parent)
     // 4. The meter's own recorder: 256 frames of 8-bit mono at 11025 Hz, started by FormShow.
     gravador_->setAutoStart(false);
     gravador_->OnSample = [this](TComponent* sender) { gravadorSample(sender); };
+    // A device that stops under the meter is reported like one that does not start; the main
+    // window opens it again when the assistant closes.
+    gravador_->OnError = [this](TComponent*, int codigo) {
+        if (mostrarErroAudio_) mostrarErroAudio_(codigo);
+    };
     gravador_->setBufSize(kBufferMedidor);
     gravador_->Quality().setBitsPerSample(8);
     gravador_->Quality().setChannels(1);

@@ -30,8 +30,8 @@ public:
     explicit TformAssistente(QWidget* parent = nullptr);
     ~TformAssistente() override;
 
-    // How a recorder start failure is reported: the main window's mostrarErroAudio with the
-    // wave-in result code.
+    // How a recorder that fails to start, or stops while capturing, is reported: the main
+    // window's mostrarErroAudio with the wave-in result code.
     void setMostrarErroAudio(std::function<void(int codigo)> mostrar) {
         mostrarErroAudio_ = std::move(mostrar);
     }

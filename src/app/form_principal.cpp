@@ -307,6 +307,12 @@ void TformPrincipal::aplicarIdioma() {
 void TformPrincipal::criarAudio() {
     gravador_ = new TRecorder(componentes_.get());
     gravador_->setAutoStart(false);
+    // A device that stops while the tuner listens: the needle stops, the user is told once, and
+    // the next start of capture (the assistant's, for one) opens the device again.
+    gravador_->OnError = [this](TComponent*, int codigo) {
+        timer_->stop();
+        mostrarErroAudio(codigo);
+    };
     fft_ = new TFFT(componentes_.get());
     fft_->setSource(gravador_);
     // The order matters: the analyser rounds its length against the source's format.
@@ -453,21 +459,29 @@ void TformPrincipal::btnProximaCordaClick() {
 void TformPrincipal::mostrarErroAudio(int codigo) {
     const char* chave = nullptr;
     switch (codigo) {
-        case 2:   // bad device identifier
-        case 32:  // unsupported wave format
+        case MMSYSERR_NOERROR:
+            return;
+        case MMSYSERR_BADDEVICEID:
+        case WAVERR_BADFORMAT:
             chave = "erroIOSO";
             break;
-        case 4:  // device already in use
+        case MMSYSERR_ALLOCATED:
             chave = "erroIOOcupado";
             break;
-        case 6:  // no driver
+        case MMSYSERR_NODRIVER:
             chave = "erroIODriver";
             break;
-        case 7:  // out of memory
+        case MMSYSERR_NOMEM:
             chave = "erroIOMemoria";
             break;
+        case WAVERR_DEVICELOST:
+            chave = "erroIOPerdido";
+            break;
         default:
-            return;
+            // Whatever else the sound system reported: a failure all the same, which the user
+            // must hear of, or the needle would stay still without a word.
+            chave = "erroIOFalha";
+            break;
     }
     mostrarMensagem(texto(kSecao, chave), texto(kSecaoGeral, "tituloAtencao"));
 }

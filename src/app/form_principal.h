@@ -79,8 +79,9 @@ public:
     void imagemCordaClick(QWidget* sender);
     // Selects and plays the next string, from the last back to the first.
     void btnProximaCordaClick();
-    // Shows the message for a wave-in open result code (2, 32, 4, 6, 7); other codes show
-    // nothing.
+    // Shows the message for a wave-in result code: an open that failed (2 and 32, 4, 6, 7 each
+    // have their text, any other code a general one) or a device that stopped while capturing
+    // (WAVERR_DEVICELOST). 0 shows nothing.
     void mostrarErroAudio(int codigo);
 
     // --- Estimator and display loop ---------------------------------------------------------

@@ -60,10 +60,12 @@ bool TRecorder::BufferReady() const {
 
 TRecorderState TRecorder::State() const {
     if (handle_ != nullptr) return capturing_ ? TRecorderState::Capturing : TRecorderState::Open;
-    return opening_ ? TRecorderState::Failed : TRecorderState::Closed;
+    return failed_ ? TRecorderState::Failed : TRecorderState::Closed;
 }
 
 void TRecorder::Start() {
+    // A second start would restart the ring index while buffers are in flight.
+    if (handle_ != nullptr && capturing_) return;
     current_ = 0;
     const HWAVEIN h = Handle();
     (void)waveInStart(h);
@@ -72,13 +74,13 @@ void TRecorder::Start() {
 
 void TRecorder::Stop() {
     if (handle_ != nullptr) (void)waveInStop(handle_);
-    opening_ = false;
     CloseDevice();
 }
 
 void TRecorder::Reset() {
     if (handle_ != nullptr) (void)waveInReset(handle_);
     opening_ = false;
+    failed_ = false;
     capturing_ = false;
 }
 
@@ -109,8 +111,19 @@ void TRecorder::queueBuffer(int i) {
 
 void TRecorder::OpenDevice() {
     if (handle_ != nullptr || opening_) return;
+    // A failed open is undone at once, so the next Start() or Open() really tries again.
     opening_ = true;
+    failed_ = false;
+    try {
+        openDevice();
+    } catch (...) {
+        opening_ = false;
+        failed_ = true;
+        throw;
+    }
+}
 
+void TRecorder::openDevice() {
     // The sizes come from unchecked values: refuse what cannot describe a buffer rather than
     // allocate a wrong amount.
     const std::int64_t frameBytes = quality_->bytesPerFrame();
@@ -145,6 +158,7 @@ void TRecorder::OpenDevice() {
 
 void TRecorder::CloseDevice() {
     opening_ = false;
+    failed_ = false;
     capturing_ = false;
     if (handle_ != nullptr) {
         (void)waveInReset(handle_);
@@ -197,6 +211,13 @@ void TRecorder::WndProc(TMessage& message) {
             break;
         case MM_WIM_CLOSE:
             clients_.notify(this, kAudioDeviceClosed);
+            break;
+        case MM_WIM_ERROR:
+            if (handle_ == nullptr || reinterpret_cast<HWAVEIN>(message.WParam) != handle_) return;
+            // The device captures no more: closed now, so that whatever the owner does on
+            // hearing it (a message box runs a nested loop) finds a recorder that starts anew.
+            CloseDevice();
+            if (OnError) OnError(this, static_cast<int>(message.LParam));
             break;
         case WM_USER:
             if (!autoStart_) break;

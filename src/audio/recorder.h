@@ -21,7 +21,7 @@
 
 enum class TRecorderState {
     Closed,     // no device
-    Failed,     // an open failed; Start() does nothing until Stop(), Reset() or a BufSize write
+    Failed,     // the last open failed; the next Start() or Open() tries again
     Open,       // device open, buffers queued, not capturing
     Capturing,  // device open and started
 };
@@ -56,6 +56,10 @@ public:
 
     // Called after each completed buffer, after the clients.
     std::function<void(TComponent* sender)> OnSample;
+    // Called once when the device fails while capturing (unplugged, its sound server gone),
+    // with the wave-in result code (WAVERR_DEVICELOST). The device is closed by then (clients
+    // heard kind 1), so the next Start() opens it again.
+    std::function<void(TComponent* sender, int errorCode)> OnError;
 
     // Samples captured since the device started. Reading it while closed opens the device.
     unsigned int SamplePos();
@@ -70,6 +74,8 @@ public:
     const std::uint8_t* Data() const override { return data_; }
     int BytesRecorded() const { return bytesRecorded_; }
 
+    // Opens the device when it is not open and starts capturing; raises EInOutError when the
+    // device cannot be opened. Does nothing while already capturing.
     virtual void Start();
     virtual void Stop();
     virtual void Reset();
@@ -103,6 +109,7 @@ protected:
 
 private:
     void OpenDevice();
+    void openDevice();
     void CloseDevice();
     void queueBuffer(int i);
 
@@ -121,6 +128,7 @@ private:
     TAudioClientTable<kClientCount> clients_;
     HWAVEIN handle_ = nullptr;
     bool opening_ = false;
+    bool failed_ = false;  // the last open failed
     bool capturing_ = false;
     const std::uint8_t* data_ = nullptr;
     int bytesRecorded_ = 0;

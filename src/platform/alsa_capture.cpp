@@ -2,6 +2,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -98,15 +99,20 @@ public:
         return snd_pcm_start(pcm_);
     }
 
+    int pollDescriptorCount() override { return std::max(0, snd_pcm_poll_descriptors_count(pcm_)); }
+
     int pollDescriptors(pollfd* fds, int space) override {
-        const int count = snd_pcm_poll_descriptors_count(pcm_);
-        if (count <= 0 || count > space) return 0;
-        return snd_pcm_poll_descriptors(pcm_, fds, static_cast<unsigned>(count));
+        return std::max(0, snd_pcm_poll_descriptors(pcm_, fds, static_cast<unsigned>(space)));
     }
 
-    void pollDone(pollfd* fds, int count) override {
+    // The PCM's own reading of its descriptors (a plugin may signal through descriptors whose
+    // events mean something else); an error reading them means the PCM failed.
+    unsigned short pollEvents(const pollfd* fds, int count) override {
         unsigned short revents = 0;
-        (void)snd_pcm_poll_descriptors_revents(pcm_, fds, static_cast<unsigned>(count), &revents);
+        if (snd_pcm_poll_descriptors_revents(pcm_, const_cast<pollfd*>(fds),
+                                             static_cast<unsigned>(count), &revents) < 0)
+            return POLLERR;
+        return revents;
     }
 
 private:

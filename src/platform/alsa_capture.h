@@ -17,6 +17,9 @@
 //               or -EINVAL when the parameters are installed      -> 32 bad format
 //               -EBUSY when they are installed                   -> 4, -ENOMEM -> 7,
 //               -ENODEV                                          -> 2 or 6 as when opening
+//   capturing:  any error but an overrun or a suspend that the PCM recovers from (-ENODEV
+//               when unplugged, -EIO, -EBADFD, a sound server that went away) ends the capture
+//               with MM_WIM_ERROR (WAVERR_DEVICELOST)
 
 #include <string>
 #include <vector>

@@ -47,6 +47,8 @@ const char* errorText(MMRESULT code) {
             return "The buffer header was not prepared.";
         case WAVERR_SYNC:
             return "The audio device can only be opened for synchronous use.";
+        case WAVERR_DEVICELOST:
+            return "The audio device stopped working or was removed while recording.";
         default:
             return nullptr;
     }

@@ -6,7 +6,8 @@
 // caller prepares buffer headers and queues them; once started, the device fills the queued
 // buffers strictly in queue order, marks each one done with the bytes it recorded, and posts
 // MM_WIM_DATA (wParam the device, lParam the header) to the window. Opening and closing post
-// MM_WIM_OPEN and MM_WIM_CLOSE. Every notification reaches the window's thread, in order.
+// MM_WIM_OPEN and MM_WIM_CLOSE; a device that fails while capturing posts MM_WIM_ERROR. Every
+// notification reaches the window's thread, in order.
 //
 // Device numbers: WAVE_MAPPER (-1) is ALSA's "default" PCM (which reaches PulseAudio or PipeWire
 // where they run); 0 .. waveInGetNumDevs() - 1 are the capture PCMs that ALSA lists.
@@ -43,6 +44,7 @@ constexpr MMRESULT WAVERR_BADFORMAT = 32;     // the device refuses the format
 constexpr MMRESULT WAVERR_STILLPLAYING = 33;  // buffers are still queued
 constexpr MMRESULT WAVERR_UNPREPARED = 34;    // the header was not prepared
 constexpr MMRESULT WAVERR_SYNC = 35;
+constexpr MMRESULT WAVERR_DEVICELOST = 36;  // the device stopped working while capturing
 
 constexpr UINT WAVE_MAPPER = static_cast<UINT>(-1);
 
@@ -56,6 +58,10 @@ constexpr DWORD CALLBACK_WINDOW = 0x00010000;  // dwCallback is an HWND
 constexpr unsigned MM_WIM_OPEN = 0x3BE;   // 958
 constexpr unsigned MM_WIM_CLOSE = 0x3BF;  // 959
 constexpr unsigned MM_WIM_DATA = 0x3C0;   // 960
+// The device failed while capturing (unplugged, its sound server gone) and captures no more:
+// lParam is the result code (WAVERR_DEVICELOST). Posted once, after the MM_WIM_DATA of the
+// buffers it returned; the device then accepts nothing but stop, reset and close.
+constexpr unsigned MM_WIM_ERROR = 0x3CF;  // 975
 
 // Header flags.
 constexpr DWORD WHDR_DONE = 0x01;      // the device has finished with the buffer

@@ -32,7 +32,10 @@ std::uint64_t nowNs() {
 // A read that returns no frames although the stream signalled data, this many times in a row,
 // means the stream has ended (a source that will never deliver again).
 constexpr int kMaxEmptyReads = 1000;
-constexpr int kMaxStreamFds = 16;
+// How often a stream without descriptors is asked for data.
+constexpr int kNoDescriptorPollMs = 10;
+// The events by which a stream's descriptors say that reading is worth a try.
+constexpr unsigned short kStreamReady = POLLIN | POLLERR | POLLHUP | POLLNVAL;
 
 class Device {
 public:
@@ -43,13 +46,18 @@ public:
         if (controlFd_ >= 0) ::close(controlFd_);
     }
 
-    // Creates the wake-up descriptor and the capture thread; false when either fails.
+    // Creates the wake-up descriptor and the capture thread; false when either fails. The
+    // control descriptor comes first, then as many of the stream's as it has.
     bool begin(HWAVEIN handle) {
         handle_ = handle;
         controlFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (controlFd_ < 0) return false;
-        streamFds_ = std::max(0, stream_->pollDescriptors(fds_, kMaxStreamFds));
-        fds_[streamFds_] = pollfd{controlFd_, POLLIN, 0};
+        const int wanted = std::max(0, stream_->pollDescriptorCount());
+        fds_.assign(static_cast<std::size_t>(wanted) + 1, pollfd{});
+        fds_[0] = pollfd{controlFd_, POLLIN, 0};
+        streamFds_ = wanted > 0 ? std::clamp(stream_->pollDescriptors(fds_.data() + 1, wanted), 0,
+                                             wanted)
+                                : 0;
         try {
             thread_ = std::thread([this] { run(); });
         } catch (const std::system_error&) {
@@ -58,10 +66,10 @@ public:
         return true;
     }
 
-    void post(unsigned msg, WAVEHDR* header) {
+    void post(unsigned msg, WAVEHDR* header) { post(msg, reinterpret_cast<LPARAM>(header)); }
+    void post(unsigned msg, LPARAM lParam) {
         if (window_ != nullptr)
-            PostMessage(window_, msg, reinterpret_cast<WPARAM>(handle_),
-                        reinterpret_cast<LPARAM>(header));
+            PostMessage(window_, msg, reinterpret_cast<WPARAM>(handle_), lParam);
     }
 
     MMRESULT close() {
@@ -160,36 +168,44 @@ private:
         while (head_ != nullptr) complete(head_);
     }
 
-    // The device is gone (unplugged, server died): the buffer being filled comes back with what
-    // it holds, the others empty, and the device accepts nothing more until it is closed.
+    // The device is gone (unplugged, server died) or failed: the buffer being filled comes back
+    // with what it holds, the others empty, the owner is told once, and the device accepts
+    // nothing more until it is closed.
     void deviceLost() {
         lost_ = true;
         running_ = false;
         stream_->stop();
         returnAll();
+        post(MM_WIM_ERROR, static_cast<LPARAM>(WAVERR_DEVICELOST));
     }
 
     // Waits, with the lock released, until a control call wakes the thread or (when `forData`)
-    // the stream signals data. Never busy-waits.
-    void wait(std::unique_lock<std::mutex>& lock, bool forData) {
-        pollfd* fds = forData ? fds_ : fds_ + streamFds_;
+    // the stream signals data; a stream without descriptors is looked at again after a few
+    // milliseconds. Never busy-waits. True when the stream's descriptors said reading is worth
+    // a try.
+    bool wait(std::unique_lock<std::mutex>& lock, bool forData) {
         const int count = forData ? streamFds_ + 1 : 1;
-        for (int i = 0; i < count; ++i) fds[i].revents = 0;
+        for (int i = 0; i < count; ++i) fds_[static_cast<std::size_t>(i)].revents = 0;
+        const int timeout = forData && streamFds_ == 0 ? kNoDescriptorPollMs : -1;
         lock.unlock();
-        const int r = ::poll(fds, static_cast<nfds_t>(count), -1);
+        const int r = ::poll(fds_.data(), static_cast<nfds_t>(count), timeout);
         lock.lock();
-        if (r > 0 && (fds_[streamFds_].revents & POLLIN)) {
+        if (r <= 0) return false;
+        if (fds_[0].revents & POLLIN) {
             std::uint64_t value;
             (void)!::read(controlFd_, &value, sizeof value);
         }
-        if (r > 0 && forData && streamFds_ > 0) stream_->pollDone(fds_, streamFds_);
+        if (!forData || streamFds_ == 0) return false;
+        return (stream_->pollEvents(fds_.data() + 1, streamFds_) & kStreamReady) != 0;
     }
 
     void run() {
         std::unique_lock lock(mutex_);
         int emptyReads = 0;
+        bool signalled = false;
         while (!quit_) {
             if (!running_ || lost_ || head_ == nullptr) {
+                emptyReads = 0;
                 wait(lock, false);
                 continue;
             }
@@ -206,11 +222,13 @@ private:
                 position_ += static_cast<std::uint64_t>(n);
                 if (h->dwBufferLength - filled_ < format_.frameBytes) complete(h);
             } else if (n == 0 || n == -EAGAIN) {
-                if (n == 0 && ++emptyReads > kMaxEmptyReads) {
+                // Nothing although the stream said there was something: a stream that keeps
+                // saying so (or keeps reporting an error without one) has ended.
+                if ((n == 0 || signalled) && ++emptyReads > kMaxEmptyReads) {
                     deviceLost();
                     continue;
                 }
-                wait(lock, true);
+                signalled = wait(lock, true);
             } else if ((n == -EPIPE || n == -ESTRPIPE) &&
                        stream_->recover(static_cast<int>(n)) == 0) {
                 // Data was lost while no buffer was free; the buffer being filled simply goes on
@@ -227,7 +245,7 @@ private:
     const HWND window_;
     HWAVEIN handle_ = nullptr;
     int controlFd_ = -1;
-    pollfd fds_[kMaxStreamFds + 1] = {};
+    std::vector<pollfd> fds_;  // the control descriptor, then the stream's
     int streamFds_ = 0;
     std::thread thread_;
 
@@ -281,6 +299,12 @@ bool captureFormat(const WAVEFORMATEX& f, CaptureFormat& out) {
 }
 
 }  // namespace
+
+unsigned short CaptureStream::pollEvents(const pollfd* fds, int count) {
+    unsigned short events = 0;
+    for (int i = 0; i < count; ++i) events |= static_cast<unsigned short>(fds[i].revents);
+    return events;
+}
 
 CaptureBackend setCaptureBackend(CaptureBackend b) {
     return std::exchange(backend(), std::move(b));

@@ -32,10 +32,18 @@ public:
     virtual long read(void* buffer, unsigned long frames) = 0;
     // Makes reading possible again after -EPIPE or -ESTRPIPE, keeping the stream running.
     virtual int recover(int error) = 0;
-    // The descriptors that signal available data (at most `space`); returns how many.
-    virtual int pollDescriptors(pollfd* fds, int space) = 0;
-    // Called after poll() with the descriptors it returned; lets the stream consume its wake-up.
-    virtual void pollDone(pollfd* fds, int count) { (void)fds, (void)count; }
+    // How many descriptors signal the stream's data; 0 when it has none, and the engine then
+    // looks for data every few milliseconds instead.
+    virtual int pollDescriptorCount() { return 0; }
+    // Fills in at most `space` of those descriptors; returns how many.
+    virtual int pollDescriptors(pollfd* fds, int space) {
+        (void)fds, (void)space;
+        return 0;
+    }
+    // Called after poll() returned with the descriptors: what their events mean for the stream
+    // (POLLIN: frames may be read; POLLERR, POLLHUP: the stream failed). Lets the stream consume
+    // its wake-up. By default, the events poll() reported.
+    virtual unsigned short pollEvents(const pollfd* fds, int count);
 };
 
 struct CaptureBackend {

@@ -138,6 +138,12 @@ WAVEHDR* FakeWaveIn::completeWith(const std::vector<unsigned char>& bytes) {
     return complete(static_cast<int>(bytes.size()));
 }
 
+void FakeWaveIn::lose(HWAVEIN device) {
+    while (!queue.empty()) complete(0);
+    PostMessage(window, MM_WIM_ERROR, reinterpret_cast<WPARAM>(device ? device : handle),
+                static_cast<LPARAM>(WAVERR_DEVICELOST));
+}
+
 int FakeWaveIn::count(const std::string& op) const {
     return static_cast<int>(
         std::count_if(calls.begin(), calls.end(), [&](const Call& c) { return c.op == op; }));

@@ -38,6 +38,9 @@ struct FakeWaveIn {
     WAVEHDR* complete(int bytes = -1, int fill = -1);
     // Writes the given bytes into the oldest queued header and completes it with that many.
     WAVEHDR* completeWith(const std::vector<unsigned char>& bytes);
+    // The device fails as a pulled-out one does: every queued header comes back done and empty,
+    // then MM_WIM_ERROR with WAVERR_DEVICELOST for `device` (the open one when none is given).
+    void lose(HWAVEIN device = nullptr);
     int count(const std::string& op) const;
 
     static FakeWaveIn* current;

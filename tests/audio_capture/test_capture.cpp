@@ -6,6 +6,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "errors.h"
 #include "estimador_afinacao.h"
 #include "fft.h"
+#include "private_sound_server.h"
 #include "recorder.h"
 
 TEST(Capture, ToneReachesTheAnalyserAndTheEstimatorUnchanged) {
@@ -126,4 +128,35 @@ TEST(Capture, TwoHundredStartStopReleaseCyclesLeaveNothingBehind) {
     EXPECT_LT(static_cast<long long>(mallinfo2().uordblks) - static_cast<long long>(heap),
               64 * 1024);
     EXPECT_EQ(r.Window(), nullptr);
+}
+
+TEST(Capture, ASoundServerThatGoesAwayIsReportedOnceAndCaptureComesBackWithIt) {
+    auto server = std::make_unique<testkit::PrivateSoundServer>();
+    if (!server->running()) GTEST_SKIP() << "no PulseAudio on this machine";
+    useAlsaConfig("pcm.!default { type pulse }");
+    TRecorder r;
+    r.setAutoStart(false);
+    r.setBufSize(256);
+    int buffers = 0;
+    std::vector<int> errors;
+    r.OnSample = [&](TComponent*) { ++buffers; };
+    r.OnError = [&](TComponent*, int code) { errors.push_back(code); };
+    r.Start();
+    ASSERT_TRUE(runUntil([&] { return buffers >= 2; }));
+
+    server.reset();  // the desktop's sound server ends
+    ASSERT_TRUE(runUntil([&] { return !errors.empty(); }));
+    runFor(200);
+    EXPECT_EQ(errors, std::vector<int>{static_cast<int>(WAVERR_DEVICELOST)});
+    EXPECT_EQ(r.State(), TRecorderState::Closed);
+
+    // Back again, the next start opens it.
+    server = std::make_unique<testkit::PrivateSoundServer>();
+    ASSERT_TRUE(server->running());
+    const int before = buffers;
+    r.Start();
+    EXPECT_TRUE(runUntil([&] { return buffers >= before + 2; }));
+    r.Stop();
+    r.Release();
+    EXPECT_EQ(errors.size(), 1u);
 }

@@ -193,7 +193,7 @@ TEST_F(RecorderTest, ClientsTakeHighestEmptyEntryAndHearEveryEventBeforeOnSample
     EXPECT_EQ(r->FrameCount(), 0);
 }
 
-TEST_F(RecorderTest, FailedOpensRaiseWithThePlatformCodeAndLeaveTheFailedState) {
+TEST_F(RecorderTest, FailedOpensRaiseWithThePlatformCodeAndTheNextStartTriesAgain) {
     auto r = make(256);
     fake.queryResult = WAVERR_BADFORMAT;
     try {
@@ -204,11 +204,18 @@ TEST_F(RecorderTest, FailedOpensRaiseWithThePlatformCodeAndLeaveTheFailedState) 
         EXPECT_EQ(e.message(), "waveInOpenQuery: fake text 32");
     }
     EXPECT_EQ(r->State(), TRecorderState::Failed);
-    EXPECT_EQ(r->BlockBytes(), 256u * 8);  // kept until the next close
+    // The next start asks the device again, without a Stop in between: refused once more, it
+    // raises again; accepted, capture starts.
     const int queries = fake.count("query");
-    EXPECT_NO_THROW(r->Start());  // neither captures nor raises
-    EXPECT_EQ(fake.count("query"), queries);
-    EXPECT_FALSE(fake.started);
+    EXPECT_THROW(r->Start(), EInOutError);
+    EXPECT_EQ(fake.count("query"), queries + 1);
+    fake.queryResult = MMSYSERR_NOERROR;
+    r->Start();
+    EXPECT_EQ(r->State(), TRecorderState::Capturing);
+    EXPECT_TRUE(fake.started);
+    r->Start();  // while capturing: nothing restarts
+    EXPECT_EQ(fake.count("query"), queries + 2);
+    EXPECT_EQ(r->Current(), 0);
     r->Stop();
     EXPECT_EQ(r->State(), TRecorderState::Closed);
     EXPECT_EQ(r->BlockBytes(), 0u);
@@ -243,6 +250,45 @@ TEST_F(RecorderTest, FailedOpensRaiseWithThePlatformCodeAndLeaveTheFailedState) 
         EXPECT_EQ(r->BlockBytes(), 0u);
     }
     EXPECT_EQ(fake.count("query"), opens);
+}
+
+TEST_F(RecorderTest, ADeviceThatFailsWhileCapturingIsClosedReportedOnceAndStartsAgain) {
+    std::vector<std::string> log;
+    Listener listener(&log);
+    auto r = make(64);
+    r->AddClient(listener.event());
+    std::vector<int> errors;
+    r->OnError = [&](TComponent* sender, int code) {
+        EXPECT_EQ(sender, r.get());
+        // Closed before the owner hears of it, so the owner may start again at once.
+        EXPECT_EQ(r->State(), TRecorderState::Closed);
+        EXPECT_EQ(fake.handle, nullptr);
+        errors.push_back(code);
+    };
+    r->Start();
+    fake.complete(-1, 7);
+    deliverMessages();
+    const HWAVEIN lost = fake.handle;
+    log.clear();
+    fake.lose();
+    deliverMessages();
+    deliverMessages();  // what the close posted
+    EXPECT_EQ(errors, std::vector<int>{static_cast<int>(WAVERR_DEVICELOST)});
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "client:1");  // the clients hear the device close
+    EXPECT_EQ(r->Data(), nullptr);
+    EXPECT_EQ(fake.count("close"), 1);
+
+    // A late notification of the lost device reaches nobody.
+    PostMessage(r->Window(), MM_WIM_ERROR, reinterpret_cast<WPARAM>(lost),
+                static_cast<LPARAM>(WAVERR_DEVICELOST));
+    deliverMessages();
+    EXPECT_EQ(errors.size(), 1u);
+
+    r->Start();
+    EXPECT_EQ(fake.opens, 2);
+    EXPECT_EQ(r->State(), TRecorderState::Capturing);
+    EXPECT_EQ(fake.queue.size(), 7u);
 }
 
 TEST_F(RecorderTest, ErrorTextFallsBackWhenThePlatformHasNoText) {

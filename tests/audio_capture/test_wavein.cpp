@@ -2,11 +2,14 @@
 // capture thread's handling of overruns, stops and vanishing devices on a scripted stream.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -227,6 +230,7 @@ struct Script {
     std::deque<long> steps;  // > 0: that many frames; <= 0: that result once
     int next = 0;
     int starts = 0, stops = 0, recovers = 0;
+    int recoverResult = 0;
 };
 
 class ScriptStream : public CaptureStream {
@@ -260,7 +264,7 @@ public:
     int recover(int) override {
         std::lock_guard lock(s_->mutex);
         ++s_->recovers;
-        return 0;
+        return s_->recoverResult;
     }
     int pollDescriptors(pollfd*, int) override { return 0; }
 
@@ -348,6 +352,11 @@ TEST_F(ScriptedDevice, AVanishingDeviceEndsCaptureCleanly) {
     EXPECT_EQ(bufs.headers[0].dwBytesRecorded, 100u);
     EXPECT_EQ(bufs.headers[1].dwBytesRecorded, 50u);
     EXPECT_EQ(bufs.headers[2].dwBytesRecorded, 0u);
+    // The owner hears of it once, after the buffers.
+    ASSERT_TRUE(runUntil([&] { return inbox.count(MM_WIM_ERROR) == 1; }));
+    EXPECT_EQ(inbox.messages.back().Msg, MM_WIM_ERROR);
+    EXPECT_EQ(reinterpret_cast<HWAVEIN>(inbox.messages.back().WParam), h);
+    EXPECT_EQ(inbox.messages.back().LParam, static_cast<LPARAM>(WAVERR_DEVICELOST));
 
     EXPECT_EQ(waveInAddBuffer(h, &bufs.headers[0], sizeof(WAVEHDR)), MMSYSERR_NODRIVER);
     EXPECT_EQ(waveInStart(h), MMSYSERR_NODRIVER);
@@ -370,4 +379,133 @@ TEST_F(ScriptedDevice, AVanishingDeviceEndsCaptureCleanly) {
     EXPECT_EQ(bufs.headers[0].dwBytesRecorded, 100u);
     waveInReset(h);
     EXPECT_EQ(waveInClose(h), MMSYSERR_NOERROR);
+    EXPECT_EQ(inbox.count(MM_WIM_ERROR), 1u);
+}
+
+TEST_F(ScriptedDevice, EveryOtherFailureWhileCapturingEndsItTheSameWay) {
+    // Input/output error, a PCM in a bad state, a server that went away, and an overrun that
+    // the stream cannot recover from.
+    for (const long error : {-EIO, -EBADFD, -ENOTCONN, -EPIPE}) {
+        SCOPED_TRACE(error);
+        inbox.messages.clear();
+        script->recoverResult = -ENODEV;
+        feed({30, error});
+        for (int i = 0; i < 3; ++i) bufs.add(h, i);
+        ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
+        ASSERT_TRUE(runUntil([&] { return inbox.count(MM_WIM_ERROR) == 1; }));
+        runFor(20);
+        EXPECT_EQ(inbox.count(MM_WIM_DATA), 3u);
+        EXPECT_EQ(inbox.count(MM_WIM_ERROR), 1u);
+        EXPECT_EQ(inbox.messages.back().Msg, MM_WIM_ERROR);
+        EXPECT_EQ(bufs.headers[0].dwBytesRecorded, 30u);
+        EXPECT_EQ(waveInClose(h), MMSYSERR_NOERROR);
+        const WAVEFORMATEX fmt = pcm(11025, 1, 8);
+        ASSERT_EQ(waveInOpen(&h, 0, &fmt, inbox.callback(), 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
+    }
+    waveInClose(h);
+}
+
+// ---- Streams that wake the capture thread in unusual ways ----
+
+namespace {
+
+// A stream that signals its data on the last of `count` descriptors (a PCM made of several
+// devices has one or more per device): each byte written to that pipe is 100 frames. With
+// `neverDelivers`, the pipe stays readable and reads find nothing, forever.
+class PipeStream : public CaptureStream {
+public:
+    PipeStream(int count, bool neverDelivers) : neverDelivers_(neverDelivers) {
+        for (int i = 0; i < count; ++i) {
+            int p[2];
+            if (::pipe2(p, O_NONBLOCK | O_CLOEXEC) != 0) std::abort();
+            pipes_.push_back({p[0], p[1]});
+        }
+    }
+    ~PipeStream() override {
+        for (const auto& [r, w] : pipes_) ::close(r), ::close(w);
+    }
+    int writeEnd() const { return pipes_.back().second; }
+
+    int start() override { return 0; }
+    int stop() override { return 0; }
+    long read(void* buffer, unsigned long frames) override {
+        if (neverDelivers_) return -EAGAIN;
+        char byte;
+        if (::read(pipes_.back().first, &byte, 1) != 1) return -EAGAIN;
+        const long n = std::min(100L, static_cast<long>(frames));
+        std::memset(buffer, byte, static_cast<std::size_t>(n));
+        return n;
+    }
+    int recover(int) override { return 0; }
+    int pollDescriptorCount() override { return static_cast<int>(pipes_.size()); }
+    int pollDescriptors(pollfd* fds, int space) override {
+        const int n = std::min(space, static_cast<int>(pipes_.size()));
+        for (int i = 0; i < n; ++i) fds[i] = pollfd{pipes_[i].first, POLLIN, 0};
+        return n;
+    }
+
+private:
+    std::vector<std::pair<int, int>> pipes_;
+    bool neverDelivers_;
+};
+
+class PipeDevice : public ::testing::Test {
+protected:
+    void open(int descriptors, bool neverDelivers) {
+        runFor(0);
+        auto s = std::make_unique<PipeStream>(descriptors, neverDelivers);
+        stream = s.get();
+        pending = std::move(s);
+        CaptureBackend b;
+        b.deviceCount = [] { return 1u; };
+        b.open = [this](UINT, const CaptureFormat&, bool query,
+                        std::unique_ptr<CaptureStream>* out) {
+            if (!query) *out = std::move(pending);
+            return MMSYSERR_NOERROR;
+        };
+        previous = setCaptureBackend(b);
+        const WAVEFORMATEX fmt = pcm(11025, 1, 8);
+        ASSERT_EQ(waveInOpen(&h, 0, &fmt, inbox.callback(), 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
+        for (int i = 0; i < 3; ++i) bufs.add(h, i);
+        ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
+    }
+    void TearDown() override {
+        if (h != nullptr) {
+            waveInReset(h);
+            waveInClose(h);
+        }
+        setCaptureBackend(previous);
+    }
+
+    std::unique_ptr<CaptureStream> pending;
+    PipeStream* stream = nullptr;
+    CaptureBackend previous;
+    Inbox inbox;
+    Buffers bufs{3, 100};
+    HWAVEIN h = nullptr;
+};
+
+}  // namespace
+
+TEST_F(PipeDevice, DataSignalledOnTheTwentiethDescriptorIsRead) {
+    open(20, false);
+    // One buffer's worth at a time, each once the thread waits for it.
+    std::size_t done = 0;
+    for (char c : {'a', 'b', 'c'}) {
+        runFor(20);
+        ASSERT_EQ(::write(stream->writeEnd(), &c, 1), 1);
+        ASSERT_TRUE(runUntil([&] { return inbox.count(MM_WIM_DATA) == done + 1; }, 3000)) << c;
+        EXPECT_EQ(bufs.memory[done++][99], c);
+    }
+}
+
+TEST_F(PipeDevice, AStreamThatSignalsDataItNeverDeliversIsGivenUpWithoutSpinning) {
+    open(1, true);
+    char c = 'x';
+    ASSERT_EQ(::write(stream->writeEnd(), &c, 1), 1);  // readable from now on
+    ASSERT_TRUE(runUntil([&] { return inbox.count(MM_WIM_ERROR) == 1; }, 3000));
+    EXPECT_EQ(inbox.count(MM_WIM_DATA), 3u);
+    const double before = cpuSeconds();
+    runFor(300);
+    EXPECT_LT(cpuSeconds() - before, 0.1);
 }

@@ -12,20 +12,27 @@ PastaTemporaria& pasta() {
     static PastaTemporaria p;
     return p;
 }
+
+int serie = 0;
 }  // namespace
 
-void capturarBytes(const std::string& bytes) {
-    static int serie = 0;
-    ++serie;
-    const std::string bruto = pasta().arquivo("captura" + std::to_string(serie) + ".raw");
-    const std::string conf = pasta().arquivo("asound" + std::to_string(serie) + ".conf");
-    pasta().escrever("captura" + std::to_string(serie) + ".raw", bytes);
-    pasta().escrever("asound" + std::to_string(serie) + ".conf",
-                     "pcm.!default { type file slave.pcm \"null\" file \"/dev/null\" infile \"" +
-                         bruto + "\" format \"raw\" }\n");
-    const std::string caminho = "/usr/share/alsa/alsa.conf:" + conf;
+void capturarConfiguracao(const std::string& texto) {
+    const std::string nome = "asound" + std::to_string(++serie) + ".conf";
+    pasta().escrever(nome, texto + "\n");
+    const std::string caminho = "/usr/share/alsa/alsa.conf:" + pasta().arquivo(nome);
     ::setenv("ALSA_CONFIG_PATH", caminho.c_str(), 1);
     snd_config_update_free_global();
+}
+
+std::string pastaCaptura() {
+    return pasta().caminho();
+}
+
+void capturarBytes(const std::string& bytes) {
+    const std::string nome = "captura" + std::to_string(++serie) + ".raw";
+    pasta().escrever(nome, bytes);
+    capturarConfiguracao("pcm.!default { type file slave.pcm \"null\" file \"/dev/null\" infile \"" +
+                         pasta().arquivo(nome) + "\" format \"raw\" }");
 }
 
 void capturarConstante(std::uint8_t valor) {

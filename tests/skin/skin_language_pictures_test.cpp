@@ -112,6 +112,8 @@ TEST_F(SkinIdiomas, HelpPageOfEachLanguageExistsAndCoversItsMessagesAndKeys) {
             {"fmPrincipal", "erroIODriver"},
             {"fmPrincipal", "erroIOMemoria"},
             {"fmPrincipal", "erroIOSO"},
+            {"fmPrincipal", "erroIOFalha"},
+            {"fmPrincipal", "erroIOPerdido"},
             {"fmAssistente", "erroAbrirConfiguracoes"}};
         for (const auto& [secao, chave] : mensagens) {
             const std::string linha = primeiraLinha(gerenciador_->getTexto(secao, chave));

@@ -1,129 +1,61 @@
-// The whole program, as a user runs it: start-up time to the main window, and the CPU time and
-// memory of a run with the window shown, capture running from a real-time-paced source and the
-// needle moving.
+// The whole program, as a user runs it: start-up time to the main window, CPU time per thread
+// and memory with the window shown and capture running from a real-time-paced source, against a
+// bare Qt window of the same size measured in the same run.
 //
 // The program runs from a copy of the build's program folder (English as its language) on a
 // virtual screen (Xvfb). The microphone is a private PulseAudio daemon's null sink monitor, into
-// which a tone is played at real speed; the tone alternates between E2 and three bins above it
-// every 0.7 s, so the needle keeps moving. Prints:
+// which a tone is played at real speed. Prints:
+//   RATIO qt_floor_cpu/realtime     a bare Qt window of the same size repainting 20 times a
+//   MEM qt_floor_rss_kb             second: CPU time over 20 s / 20 s, and its peak memory
 //   TIME startup_to_window_ms <n>   process start to the main window mapped, less the 1 s splash
 //                                   wait (median of three starts)
-//   RATIO app_cpu/realtime <x>      the program's CPU time over 20 s of running, / 20 s
-//   MEM app_rss_kb <n>              the program's peak resident memory
+//   RATIO app_cpu_main/realtime     over 20 s with a steady in-tune E2 (the needle at rest): the
+//   RATIO app_cpu_capture/realtime  main thread, the capture threads (ours and the PulseAudio
+//   RATIO app_cpu/realtime          client library's), and the whole program
+//   RATIO app_cpu_main_moving/realtime      the same over 20 s of a tone alternating between E2
+//   RATIO app_cpu_capture_moving/realtime   and three bins above it every 0.7 s, which keeps the
+//   RATIO app_cpu_moving/realtime           needle moving
+//   MEM app_rss_kb                  the program's peak memory over that run, after one reference
+//                                   note (Space) with the machine's default SoundFont
+//   RATIO app_rss/qt_floor_rss      that peak over the bare window's
+//   MEM app_rss_kb[<SoundFont>]     the same peak in a short run with each installed Debian GM
+//                                   SoundFont (TimGM6mb, FluidR3_GM, MuseScore_General_Full)
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <xcb/xcb.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "processo.h"
+#include "tela_virtual.h"
 
 namespace {
 
-using Relogio = std::chrono::steady_clock;
+using namespace bench;
 namespace fs = std::filesystem;
 
 constexpr double kSegundosMedidos = 20.0;
+constexpr int kAcomodacaoMs = 2000;
 constexpr int kEsperaSplashMs = 1000;
+constexpr int kLargura = 802;
+constexpr int kAltura = 532;
 
-double msDesde(Relogio::time_point t0, Relogio::time_point t1) {
-    return std::chrono::duration<double, std::milli>(t1 - t0).count();
-}
+constexpr const char* kSoundFonts[] = {
+    "/usr/share/sounds/sf2/TimGM6mb.sf2",
+    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+    "/usr/share/sounds/sf3/MuseScore_General_Full.sf3",
+};
 
-// A child process started with the current environment plus `extra`.
-pid_t iniciar(const std::vector<std::string>& argumentos, const std::vector<std::string>& extra,
-              const std::string& pasta = {}, const std::string& saida = "/dev/null") {
-    std::vector<std::string> ambiente;
-    for (char** e = environ; *e != nullptr; ++e) ambiente.emplace_back(*e);
-    for (const std::string& v : extra) {
-        const std::string nome = v.substr(0, v.find('=') + 1);
-        std::erase_if(ambiente, [&](const std::string& a) { return a.rfind(nome, 0) == 0; });
-        ambiente.push_back(v);
-    }
-    std::vector<char*> argv;
-    for (const auto& a : argumentos) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& a : ambiente) envp.push_back(a.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t acoes;
-    posix_spawn_file_actions_init(&acoes);
-    posix_spawn_file_actions_addopen(&acoes, 1, saida.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&acoes, 1, 2);
-    if (!pasta.empty()) posix_spawn_file_actions_addchdir_np(&acoes, pasta.c_str());
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &acoes, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&acoes);
-    return pid;
-}
-
-int executar(const std::vector<std::string>& argumentos, const std::vector<std::string>& extra) {
-    const pid_t pid = iniciar(argumentos, extra);
-    if (pid < 0) return -1;
-    int estado = 0;
-    waitpid(pid, &estado, 0);
-    return WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
-}
-
-bool terminou(pid_t pid, int esperaMs) {
-    const auto fim = Relogio::now() + std::chrono::milliseconds(esperaMs);
-    do {
-        int estado = 0;
-        if (waitpid(pid, &estado, WNOHANG) == pid) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (Relogio::now() < fim);
-    return false;
-}
-
-void parar(pid_t pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    if (!terminou(pid, 3000)) {
-        kill(pid, SIGKILL);
-        terminou(pid, 3000);
-    }
-}
-
-// CPU time of every thread of the process, in nanoseconds.
-double cpuNs(pid_t pid) {
-    double total = 0.0;
-    std::error_code erro;
-    for (const auto& t : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", erro)) {
-        std::ifstream entrada(t.path() / "schedstat");
-        double ns = 0.0;
-        if (entrada >> ns) total += ns;
-    }
-    return total;
-}
-
-long statusKb(pid_t pid, const char* campo) {
-    std::ifstream entrada("/proc/" + std::to_string(pid) + "/status");
-    for (std::string linha; std::getline(entrada, linha);) {
-        if (linha.rfind(campo, 0) == 0)
-            return std::strtol(linha.c_str() + std::strlen(campo), nullptr, 10);
-    }
-    return -1;
-}
-
-// 16-bit mono WAV at 44100 Hz: E2 and three analyser bins above it, alternating every 0.7 s.
-void escreverTom(const std::string& caminho, double segundos) {
+// 16-bit mono WAV at 44100 Hz: E2, or (alternando) E2 and three analyser bins above it
+// alternating every 0.7 s.
+void escreverTom(const std::string& caminho, double segundos, bool alternando) {
     const int taxa = 44100;
     const auto quadros = static_cast<std::uint32_t>(segundos * taxa);
     std::ofstream saida(caminho, std::ios::binary);
@@ -144,191 +76,230 @@ void escreverTom(const std::string& caminho, double segundos) {
     const double frequencias[2] = {82.4069, 125.0 * 11025.0 / 16384.0};
     double fase = 0.0;
     for (std::uint32_t i = 0; i < quadros; ++i) {
-        const int trecho = static_cast<int>(i / (0.7 * taxa)) % 2;
+        const int trecho = alternando ? static_cast<int>(i / (0.7 * taxa)) % 2 : 0;
         fase += 2.0 * M_PI * frequencias[trecho] / taxa;
         u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(12000.0 * std::sin(fase))));
     }
 }
 
-struct Tela {
-    pid_t xvfb = -1;
-    std::string display;
-    xcb_connection_t* conexao = nullptr;
-    xcb_window_t raiz = 0;
+struct Medida {
+    CpuPorThread cpu;  // ms
+    double ms = 0.0;   // real time
+    double razao(double cpuMs) const { return cpuMs / ms; }
+};
 
-    bool abrir(const std::string& pasta) {
-        const std::string arquivo = pasta + "/display";
-        int fd = ::open(arquivo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0) return false;
-        if (fd != 5) {
-            dup2(fd, 5);
-            ::close(fd);
+// Lets the process settle, then measures its threads over kSegundosMedidos; each thread's share
+// goes to stderr under `titulo`.
+Medida medir(pid_t pid, const char* titulo) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kAcomodacaoMs));
+    const AmostraCpu antes = amostrarCpu(pid);
+    const auto t0 = Relogio::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(kSegundosMedidos));
+    const AmostraCpu depois = amostrarCpu(pid);
+    Medida m;
+    m.ms = msDesde(t0, Relogio::now());
+    m.cpu = cpuEntre(pid, antes, depois);
+    std::fprintf(stderr, "bench_app: %s, CPU time per thread over %.1f s:\n%s", titulo, m.ms / 1e3,
+                 detalharCpu(antes, depois).c_str());
+    m.cpu.principal /= 1e6;
+    m.cpu.captura /= 1e6;
+    m.cpu.total /= 1e6;
+    return m;
+}
+
+class Banco {
+public:
+    explicit Banco(std::string pasta) : pasta_(std::move(pasta)) {}
+
+    bool preparar() {
+        fs::copy(fs::path(TESSARIN_APP_DIR), pasta_ + "/app", fs::copy_options::recursive);
+        fs::create_directories(pasta_ + "/run");
+        fs::permissions(pasta_ + "/run", fs::perms::owner_all);
+        fs::create_directories(pasta_ + "/home");
+        ambiente_ = {"XDG_RUNTIME_DIR=" + pasta_ + "/run", "HOME=" + pasta_ + "/home"};
+
+        // The microphone: a null sink's monitor.
+        executar({"pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=-1",
+                  "--log-target=file:" + pasta_ + "/pulse.log",
+                  "--load=module-native-protocol-unix", "--load=module-null-sink sink_name=tone"},
+                 ambiente_);
+        for (int i = 0; i < 50 && executar({"pactl", "info"}, ambiente_) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        executar({"pactl", "set-default-source", "tone.monitor"}, ambiente_);
+        escreverTom(pasta_ + "/steady.wav", 150.0, false);
+        escreverTom(pasta_ + "/moving.wav", 60.0, true);
+
+        if (!tela_.abrir(pasta_)) {
+            std::fprintf(stderr, "bench_app: Xvfb did not start\n");
+            return false;
         }
-        xvfb = iniciar({"Xvfb", "-displayfd", "5", "-screen", "0", "1024x768x24", "-dpi", "96",
-                        "-nolisten", "tcp"},
-                       {});
-        ::close(5);
-        for (int i = 0; i < 200 && display.empty(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-            std::ifstream entrada(arquivo);
-            std::string numero;
-            if (std::getline(entrada, numero) && !numero.empty()) display = ":" + numero;
-        }
-        if (display.empty()) return false;
-        conexao = xcb_connect(display.c_str(), nullptr);
-        if (xcb_connection_has_error(conexao)) return false;
-        raiz = xcb_setup_roots_iterator(xcb_get_setup(conexao)).data->root;
-        const std::uint32_t mascara = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-        xcb_change_window_attributes(conexao, raiz, XCB_CW_EVENT_MASK, &mascara);
-        xcb_flush(conexao);
+        ambiente_.push_back("DISPLAY=" + tela_.display());
         return true;
     }
 
-    // Waits for a window of that size to be mapped; its id, or nothing after `esperaMs`.
-    std::optional<xcb_window_t> esperarJanela(int largura, int altura, int esperaMs) {
-        const auto fim = Relogio::now() + std::chrono::milliseconds(esperaMs);
-        while (Relogio::now() < fim) {
-            xcb_generic_event_t* evento = xcb_poll_for_event(conexao);
-            if (evento == nullptr) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                continue;
-            }
-            std::optional<xcb_window_t> achada;
-            if ((evento->response_type & 0x7f) == XCB_MAP_NOTIFY) {
-                const auto* mapa = reinterpret_cast<xcb_map_notify_event_t*>(evento);
-                auto* g = xcb_get_geometry_reply(conexao, xcb_get_geometry(conexao, mapa->window),
-                                                 nullptr);
-                if (g != nullptr && g->width == largura && g->height == altura)
-                    achada = mapa->window;
-                std::free(g);
-            }
-            std::free(evento);
-            if (achada) return achada;
+    ~Banco() {
+        tocar(nullptr);
+        executar({"pulseaudio", "--kill"}, ambiente_);
+    }
+
+    // Plays a tone file of the folder into the sink at real speed, replacing what played;
+    // nullptr: silence.
+    void tocar(const char* arquivo) {
+        parar(tom_);
+        tom_ = -1;
+        // A short latency, as a microphone delivers sound as it comes (at its default latency,
+        // the player alone on the null sink hands the monitor its sound in blocks of a second).
+        if (arquivo != nullptr)
+            tom_ = iniciar({"paplay", "--device=tone", "--latency-msec=20", pasta_ + "/" + arquivo},
+                           ambiente_);
+    }
+
+    // The bare Qt window's CPU share and peak memory.
+    bool medirPiso(double& razao, long& picoKb) {
+        const pid_t piso = iniciar({TESSARIN_QT_FLOOR}, ambiente_);
+        const auto janela = tela_.esperarJanela(kLargura, kAltura, 30000);
+        if (piso < 0 || !janela) {
+            std::fprintf(stderr, "bench_app: the bare Qt window did not show\n");
+            parar(piso);
+            return false;
         }
-        return std::nullopt;
+        const Medida m = medir(piso, "bare Qt window");
+        razao = m.razao(m.cpu.total);
+        picoKb = statusKb(piso, "VmHWM:");
+        return encerrar(piso, *janela);
     }
 
-    xcb_atom_t atomo(const char* nome) {
-        auto* r = xcb_intern_atom_reply(
-            conexao,
-            xcb_intern_atom(conexao, 0, static_cast<std::uint16_t>(std::strlen(nome)), nome),
-            nullptr);
-        const xcb_atom_t a = r != nullptr ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(r);
-        return a;
+    struct Tuner {
+        pid_t pid = -1;
+        xcb_window_t janela = 0;
+        double msAteJanela = 0.0;
+    };
+
+    // Starts the tuner and waits for its main window.
+    std::optional<Tuner> iniciarTuner(const std::vector<std::string>& extra = {}) {
+        std::ofstream(pasta_ + "/app/tessarin.ini", std::ios::binary)
+            << "[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n";
+        std::vector<std::string> ambiente = ambiente_;
+        ambiente.insert(ambiente.end(), extra.begin(), extra.end());
+        Tuner t;
+        const auto t0 = Relogio::now();
+        t.pid = iniciar({pasta_ + "/app/tessarin"}, ambiente, pasta_ + "/app",
+                        pasta_ + "/tessarin.log");
+        const auto janela = tela_.esperarJanela(kLargura, kAltura, 30000);
+        t.msAteJanela = msDesde(t0, Relogio::now()) - kEsperaSplashMs;
+        if (t.pid < 0 || !janela) {
+            std::fprintf(stderr, "bench_app: the main window did not show (see %s)\n",
+                         (pasta_ + "/tessarin.log").c_str());
+            parar(t.pid);
+            return std::nullopt;
+        }
+        t.janela = *janela;
+        return t;
     }
 
-    // What a window manager sends when the user closes a window.
-    void fechar(xcb_window_t janela) {
-        xcb_client_message_event_t m{};
-        m.response_type = XCB_CLIENT_MESSAGE;
-        m.format = 32;
-        m.window = janela;
-        m.type = atomo("WM_PROTOCOLS");
-        m.data.data32[0] = atomo("WM_DELETE_WINDOW");
-        m.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(conexao, 0, janela, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<char*>(&m));
-        xcb_flush(conexao);
+    // Space on the main window: its selected string's reference note sounds. Then the peak
+    // memory, once the synthesiser has played it.
+    long picoAposNota(const Tuner& t) {
+        const std::string id = std::to_string(t.janela);
+        executar({"timeout", "5", "xdotool", "windowfocus", "--sync", id}, ambiente_);
+        executar({"timeout", "5", "xdotool", "key", "--clearmodifiers", "space"}, ambiente_);
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        return statusKb(t.pid, "VmHWM:");
     }
 
-    ~Tela() {
-        if (conexao != nullptr) xcb_disconnect(conexao);
-        parar(xvfb);
+    // Closes a window as the user would; false when its program did not end.
+    bool encerrar(pid_t pid, xcb_window_t janela) {
+        tela_.fechar(janela);
+        if (terminou(pid, 10000)) return true;
+        std::fprintf(stderr, "bench_app: the program did not end after its window closed\n");
+        parar(pid);
+        return false;
     }
+
+private:
+    std::string pasta_;
+    std::vector<std::string> ambiente_;
+    TelaVirtual tela_;
+    pid_t tom_ = -1;
 };
+
+int medirTudo(Banco& banco) {
+    double razaoPiso = -1.0;
+    long pisoKb = -1;
+    if (!banco.medirPiso(razaoPiso, pisoKb)) return 1;
+    std::printf("RATIO qt_floor_cpu/realtime %.4f\n", razaoPiso);
+    std::printf("MEM qt_floor_rss_kb %ld\n", pisoKb);
+
+    // Three starts with the needle at rest on an in-tune E2; the last one is measured.
+    banco.tocar("steady.wav");
+    std::vector<double> partidas;
+    for (int vez = 0; vez < 3; ++vez) {
+        const auto tuner = banco.iniciarTuner();
+        if (!tuner) return 1;
+        partidas.push_back(tuner->msAteJanela);
+        if (vez < 2) {
+            if (!banco.encerrar(tuner->pid, tuner->janela)) return 1;
+            continue;
+        }
+        std::sort(partidas.begin(), partidas.end());
+        std::printf("TIME startup_to_window_ms %.0f\n", partidas[partidas.size() / 2]);
+        std::fflush(stdout);
+
+        const Medida repouso = medir(tuner->pid, "needle at rest");
+        std::printf("RATIO app_cpu_main/realtime %.4f\n", repouso.razao(repouso.cpu.principal));
+        std::printf("RATIO app_cpu_capture/realtime %.4f\n", repouso.razao(repouso.cpu.captura));
+        std::printf("RATIO app_cpu/realtime %.4f\n", repouso.razao(repouso.cpu.total));
+        std::fflush(stdout);
+
+        banco.tocar("moving.wav");
+        const Medida movendo = medir(tuner->pid, "needle moving");
+        std::printf("RATIO app_cpu_main_moving/realtime %.4f\n",
+                    movendo.razao(movendo.cpu.principal));
+        std::printf("RATIO app_cpu_capture_moving/realtime %.4f\n",
+                    movendo.razao(movendo.cpu.captura));
+        std::printf("RATIO app_cpu_moving/realtime %.4f\n", movendo.razao(movendo.cpu.total));
+
+        const long picoKb = banco.picoAposNota(*tuner);
+        std::printf("MEM app_rss_kb %ld\n", picoKb);
+        if (pisoKb > 0) std::printf("RATIO app_rss/qt_floor_rss %.2f\n", double(picoKb) / pisoKb);
+        std::fflush(stdout);
+        if (!banco.encerrar(tuner->pid, tuner->janela)) return 1;
+    }
+
+    // Memory with each GM SoundFont: a start, a few seconds of listening, one note.
+    banco.tocar("steady.wav");
+    for (const char* soundFont : kSoundFonts) {
+        const std::string nome = fs::path(soundFont).filename();
+        if (!fs::exists(soundFont)) {
+            std::printf("MEM app_rss_kb[%s] unavailable (not installed)\n", nome.c_str());
+            continue;
+        }
+        const auto tuner = banco.iniciarTuner({std::string("MXMIDI32_SOUNDFONT=") + soundFont});
+        if (!tuner) return 1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kAcomodacaoMs));
+        std::printf("MEM app_rss_kb[%s] %ld\n", nome.c_str(), banco.picoAposNota(*tuner));
+        std::fflush(stdout);
+        if (!banco.encerrar(tuner->pid, tuner->janela)) return 1;
+    }
+    return 0;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    const fs::path origem = fs::path(TESSARIN_APP_DIR);
-    if (!fs::exists(origem / "tessarin")) {
-        std::fprintf(stderr, "bench_app: %s/tessarin is not built\n", origem.c_str());
+    if (!fs::exists(fs::path(TESSARIN_APP_DIR) / "tessarin")) {
+        std::fprintf(stderr, "bench_app: %s/tessarin is not built\n", TESSARIN_APP_DIR);
         return 1;
     }
     char modelo[] = "/tmp/tessarin-bench-app-XXXXXX";
     if (mkdtemp(modelo) == nullptr) return 1;
     const std::string pasta = modelo;
-    fs::copy(origem, pasta + "/app", fs::copy_options::recursive);
-    fs::create_directories(pasta + "/run");
-    fs::permissions(pasta + "/run", fs::perms::owner_all);
-    fs::create_directories(pasta + "/home");
-    const std::vector<std::string> extra = {"XDG_RUNTIME_DIR=" + pasta + "/run",
-                                            "HOME=" + pasta + "/home"};
-
-    // The microphone: a null sink's monitor, fed at real speed.
-    executar({"pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=-1",
-              "--log-target=file:" + pasta + "/pulse.log", "--load=module-native-protocol-unix",
-              "--load=module-null-sink sink_name=tone"},
-             extra);
-    for (int i = 0; i < 50 && executar({"pactl", "info"}, extra) != 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    executar({"pactl", "set-default-source", "tone.monitor"}, extra);
-    escreverTom(pasta + "/tone.wav", 120.0);
-    // A short latency, as a microphone delivers sound as it comes (at its default latency,
-    // the player alone on the null sink hands the monitor its sound in blocks of a second).
-    const pid_t tom =
-        iniciar({"paplay", "--device=tone", "--latency-msec=20", pasta + "/tone.wav"}, extra);
-
-    int resultado = 0;
+    int resultado = 1;
     {
-        Tela tela;
-        if (!tela.abrir(pasta)) {
-            std::fprintf(stderr, "bench_app: Xvfb did not start\n");
-            resultado = 1;
-        }
-        std::vector<double> partidas;
-        double razao = -1.0;
-        long memoria = -1;
-        std::vector<std::string> ambiente = extra;
-        ambiente.push_back("DISPLAY=" + tela.display);
-        for (int vez = 0; vez < 3 && resultado == 0; ++vez) {
-            std::ofstream(pasta + "/app/tessarin.ini", std::ios::binary)
-                << "[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n";
-            const auto t0 = Relogio::now();
-            const pid_t programa = iniciar({pasta + "/app/tessarin"}, ambiente, pasta + "/app",
-                                           pasta + "/tessarin.log");
-            const auto janela = tela.esperarJanela(802, 532, 30000);
-            const auto t1 = Relogio::now();
-            if (programa < 0 || !janela) {
-                std::fprintf(stderr, "bench_app: the main window did not show (see %s)\n",
-                             (pasta + "/tessarin.log").c_str());
-                parar(programa);
-                resultado = 1;
-                break;
-            }
-            partidas.push_back(msDesde(t0, t1) - kEsperaSplashMs);
-            if (vez == 2) {
-                // Let capture and the display loop settle, then measure.
-                std::this_thread::sleep_for(std::chrono::seconds(2));
-                const double c0 = cpuNs(programa);
-                const auto w0 = Relogio::now();
-                std::this_thread::sleep_for(std::chrono::duration<double>(kSegundosMedidos));
-                const double c1 = cpuNs(programa);
-                const auto w1 = Relogio::now();
-                razao = (c1 - c0) / 1e6 / msDesde(w0, w1);
-                memoria = statusKb(programa, "VmHWM:");
-            }
-            tela.fechar(*janela);
-            if (!terminou(programa, 10000)) {
-                std::fprintf(stderr,
-                             "bench_app: the program did not end after its window closed\n");
-                parar(programa);
-                resultado = 1;
-            }
-        }
-        if (!partidas.empty()) {
-            std::sort(partidas.begin(), partidas.end());
-            std::printf("TIME startup_to_window_ms %.0f\n", partidas[partidas.size() / 2]);
-        }
-        if (razao >= 0.0) {
-            std::printf("RATIO app_cpu/realtime %.4f\n", razao);
-            std::printf("MEM app_rss_kb %ld\n", memoria);
-        }
+        Banco banco(pasta);
+        if (banco.preparar()) resultado = medirTudo(banco);
     }
-
-    parar(tom);
-    executar({"pulseaudio", "--kill"}, extra);
     std::error_code erro;
     fs::remove_all(pasta, erro);
     return resultado;

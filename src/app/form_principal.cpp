@@ -87,9 +87,7 @@ TformPrincipal::TformPrincipal(Opcoes opcoes, QWidget* parent)
     // 7. The control tables and the buttons' normal pictures.
     preencherTabelas();
     // 8. The reference-tone output: bank 0, program 24 on channel 0.
-    saidaMidi_ = opcoes_.bibliotecaMidi.empty()
-                     ? std::make_unique<SaidaMIDI>()
-                     : std::make_unique<SaidaMIDI>(opcoes_.bibliotecaMidi);
+    saidaMidi_ = opcoes_.saidaMidi ? opcoes_.saidaMidi() : abrirSaidaMidi(opcoes_.bibliotecaMidi);
     saidaMidi_->selecionarPrograma(0, 24);
     // 9. The settings.
     configuracoes_ = std::make_unique<ConfiguracoesUsuario>();
@@ -99,6 +97,11 @@ TformPrincipal::TformPrincipal(Opcoes opcoes, QWidget* parent)
     // 11. The current tuning on screen.
     aplicarAfinacao();
     construida_ = true;
+}
+
+std::unique_ptr<SaidaMIDI> TformPrincipal::abrirSaidaMidi(const std::string& bibliotecaMidi) {
+    return bibliotecaMidi.empty() ? std::make_unique<SaidaMIDI>()
+                                  : std::make_unique<SaidaMIDI>(bibliotecaMidi);
 }
 
 TformPrincipal::~TformPrincipal() {

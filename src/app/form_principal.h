@@ -15,6 +15,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -52,7 +53,15 @@ public:
         std::string bibliotecaMidi;
         // The display loop's millisecond clock; empty: the system's monotonic clock.
         LacoExibicao::Relogio relogio;
+        // The reference-tone output, when it was opened ahead (start-up opens it while the
+        // splash shows); empty: the window opens its own from bibliotecaMidi. What it throws
+        // leaves the construction.
+        std::function<std::unique_ptr<SaidaMIDI>()> saidaMidi;
     };
+
+    // The reference-tone output over the driver library at `bibliotecaMidi` (empty: the one
+    // beside the program).
+    static std::unique_ptr<SaidaMIDI> abrirSaidaMidi(const std::string& bibliotecaMidi);
 
     explicit TformPrincipal(QWidget* parent = nullptr);
     explicit TformPrincipal(Opcoes opcoes, QWidget* parent = nullptr);

@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <cmath>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -15,6 +16,8 @@
 #include "fassistente.h"
 #include "form_splash.h"
 #include "gerenciador_idiomas.h"
+#include "imagem_janela.h"
+#include "saida_midi.h"
 #include "terminacao.h"
 #include "ultimo_recurso.h"
 #include "utilgui.h"
@@ -84,6 +87,19 @@ int executarAplicacao(TAplicacao& aplicacao, const OpcoesInicializacao& opcoes) 
             return 1;
         }
 
+        // While the splash shows, workers decode the main window's pictures and open the
+        // reference-tone output (the driver library loads its synthesiser and SoundFont), so
+        // that the main window finds both ready instead of waiting for them on its way to the
+        // screen.
+        anteciparImagensJanela("fmPrincipal");
+        std::future<std::unique_ptr<SaidaMIDI>> saidaMidi;
+        TformPrincipal::Opcoes opcoesPrincipal = opcoes.principal;
+        if (!opcoesPrincipal.saidaMidi) {
+            saidaMidi = std::async(std::launch::async, TformPrincipal::abrirSaidaMidi,
+                                   opcoes.principal.bibliotecaMidi);
+            opcoesPrincipal.saidaMidi = [&saidaMidi] { return saidaMidi.get(); };
+        }
+
         // 4. The splash, painted at once, for a second.
         auto splash = std::make_unique<TformSplash>();
         splash->mostrar();
@@ -94,7 +110,7 @@ int executarAplicacao(TAplicacao& aplicacao, const OpcoesInicializacao& opcoes) 
         QGuiApplication::setApplicationDisplayName(QString());
 
         // 6. The windows, the main window first.
-        janelas.principal = std::make_unique<TformPrincipal>(opcoes.principal);
+        janelas.principal = std::make_unique<TformPrincipal>(opcoesPrincipal);
         QObject::connect(janelas.principal.get(), &TformPrincipal::fechada, &aplicacao,
                          &QCoreApplication::quit, Qt::QueuedConnection);
 

@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 #include "errors.h"
 #include "rotate_bitmap.h"
@@ -28,6 +30,28 @@ private:
 // Makes `image` an image of `size` and `format`, keeping its pixel buffer when it already is one.
 void ensureImage(QImage& image, QSize size, QImage::Format format) {
     if (image.size() != size || image.format() != format) image = QImage(size, format);
+}
+
+// The smallest rectangle holding every pixel in which two 32-bit images of one size differ;
+// empty when they are equal.
+QRect differingPixels(const QImage& a, const QImage& b) {
+    int top = -1, bottom = -1, left = a.width(), right = -1;
+    const auto bytes = static_cast<std::size_t>(a.width()) * sizeof(QRgb);
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        if (std::memcmp(pa, pb, bytes) == 0) continue;
+        if (top < 0) top = y;
+        bottom = y;
+        int x0 = 0;
+        while (pa[x0] == pb[x0]) ++x0;
+        int x1 = a.width() - 1;
+        while (pa[x1] == pb[x1]) --x1;
+        left = std::min(left, x0);
+        right = std::max(right, x1);
+    }
+    if (top < 0) return {};
+    return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
 }  // namespace
@@ -204,14 +228,33 @@ void TRotateImage::updateOpacity() {
     setAttribute(Qt::WA_OpaquePaintEvent, opaque);
 }
 
+QRect TRotateImage::changedArea(const QImage& before, bool transparentBefore,
+                                const QRect& geometryBefore) const {
+    // A stretched bitmap, a new size, place or pixel format: the whole control.
+    if (stretch_ || geometry() != geometryBefore || before.size() != rotated_.size() ||
+        before.format() != rotated_.format() || transparentBefore != rotatedTransparent_)
+        return rect();
+    if (rotated_.isNull()) return {};  // nothing shown before, nothing now
+    const QRect changed = differingPixels(before, rotated_);
+    if (changed.isEmpty()) return {};
+    return changed.translated(DestRect().topLeft()) & rect();
+}
+
 void TRotateImage::PictureChanged() {
     if (loading_) return;
     if (!picture_.isEmpty()) picture_.setTransparent(transparent_);
+    // The last rendering is set aside to compare with; its buffer of the time before takes the
+    // new rendering, so a turning needle allocates nothing.
+    std::swap(previous_, rotated_);
+    const bool transparentBefore = rotatedTransparent_;
+    const QRect geometryBefore = geometry();
     CreateRotatedBitmap();
     if (autoSize_ && picture_.width() > 0 && picture_.height() > 0)
         setGeometry(x(), y(), rotated_.width(), rotated_.height());
     updateOpacity();  // after rendering: it depends on the new bitmap's size
-    if (!painting_) update();
+    if (painting_) return;
+    const QRect changed = changedArea(previous_, transparentBefore, geometryBefore);
+    if (!changed.isEmpty()) update(changed);
 }
 
 std::unique_ptr<TPictureCanvas> TRotateImage::GetCanvas() {

@@ -5,6 +5,8 @@
 //
 // It keeps the picture unchanged and renders a turned copy (the rendered bitmap) whenever the
 // picture, the angle, the colour or a rendering option changes; painting only copies that bitmap.
+// A change repaints only the pixels it changes, so a needle that turns by less than a pixel costs
+// no drawing at all.
 // With UniqueSize the rendered bitmap is a square whose side exceeds the picture's diagonal by
 // at least two pixels, so its size does not depend on the angle and its bottom-left pixel always
 // has the colour Color; with Transparent, the pixels of that colour are then not painted.
@@ -66,7 +68,8 @@ public:
     virtual void CreateRotatedBitmap();
     // Where the rendered bitmap is drawn within the control.
     QRect DestRect() const;
-    // Called when the picture's content changes: re-renders and repaints.
+    // Called when the picture's content changes: re-renders, and repaints the part of the control
+    // whose pixels changed (nothing when the new rendering is the same as the last).
     void PictureChanged();
     // The size AutoSize proposes: the rendered width unless Align is top or bottom (or client),
     // the rendered height unless Align is left or right (or client). Always answers true.
@@ -99,6 +102,8 @@ private:
     const rotimg::RotationSource& workingBitmap(bool keyed);
     void applyAutoSize();
     void updateOpacity();
+    QRect changedArea(const QImage& before, bool transparentBefore,
+                      const QRect& geometryBefore) const;
 
     TPicture picture_;
     long double angle_ = 0.0L;
@@ -114,6 +119,8 @@ private:
     // transparent, Format_ARGB32_Premultiplied with the pixels of the key colour (Color) as 0.
     QImage rotated_;
     bool rotatedTransparent_ = false;
+    // The rendering before the last change, kept to compare with and to render into next time.
+    QImage previous_;
     bool painting_ = false;
     bool loading_ = false;
     bool leftPressed_ = false;

@@ -1,5 +1,6 @@
 #include "wavein_device.h"
 
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -200,6 +201,8 @@ private:
     }
 
     void run() {
+        // Named so that tools which list a process's threads can tell capture apart.
+        pthread_setname_np(pthread_self(), "wavein-capture");
         std::unique_lock lock(mutex_);
         int emptyReads = 0;
         bool signalled = false;

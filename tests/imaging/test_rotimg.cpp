@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -210,6 +211,74 @@ TEST_F(RotImg, RendersOnlyOnARealChange) {
     EXPECT_EQ(loading.renders, 0);
     loading.Loaded();
     EXPECT_EQ(loading.renders, 1);
+}
+
+// Records the area of every paint event a widget receives.
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    // Lets pending repaints happen and answers what they painted since the last call.
+    QRegion flush() {
+        QApplication::processEvents();
+        QApplication::processEvents();
+        const QRegion r = painted;
+        painted = QRegion();
+        return r;
+    }
+    QRegion painted;
+};
+
+// Pixels of `b`, in control coordinates, that differ from `a`.
+QRegion changedPixels(const QImage& a, const QImage& b, QPoint at) {
+    QRegion r;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) r += QRect(at.x() + x, at.y() + y, 1, 1);
+    return r;
+}
+
+TEST_F(RotImg, RepaintsOnlyThePixelsThatChange) {
+    Backdrop parent(120, 120, QColor(0, 200, 0));
+    auto* image = new TRotateImage(&parent);
+    image->setGeometry(0, 0, 120, 120);
+    image->setCenter(true);
+    image->setColor(Qt::black);
+    image->setTransparent(true);
+    image->Picture().setBitmap(arrowRight(81, 81));
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    PaintLog log(image);
+    log.flush();
+
+    // Angles that differ by far less than a pixel at the tip render the same pixels: nothing
+    // is painted, however often they are set.
+    for (long double a : {1e-9L, 2e-12L, 1e-15L, 0.0L}) image->setAngle(a);
+    EXPECT_TRUE(log.flush().isEmpty());
+
+    // A turn of a few degrees repaints the pixels it changes and little more than them: the
+    // bar's old and new places, not the whole control.
+    const QImage before = image->RotatedBitmap();
+    image->setAngle(6.0L);
+    const QRegion changed = changedPixels(before, image->RotatedBitmap(), image->DestRect().topLeft());
+    ASSERT_FALSE(changed.isEmpty());
+    const QRegion painted = log.flush();
+    EXPECT_EQ(painted.subtracted(changed.boundingRect()), QRegion());
+    EXPECT_EQ(changed.subtracted(painted), QRegion());
+    EXPECT_LT(painted.boundingRect().height(), image->height() / 4);
+
+    // A picture of another size changes the rendered square's size: the whole control.
+    image->Picture().setBitmap(arrowRight(41, 41));
+    EXPECT_EQ(log.flush(), QRegion(image->rect()));
+    // Clearing the picture repaints what it showed; clearing it again, nothing.
+    image->Picture().clear();
+    EXPECT_EQ(log.flush(), QRegion(image->rect()));
+    image->setAngle(30);
+    EXPECT_TRUE(log.flush().isEmpty());
 }
 
 TEST_F(RotImg, TransparentUniqueSizeLetsTheParentShowThroughColorPixels) {

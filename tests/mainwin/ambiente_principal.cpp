@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <QPaintEvent>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -104,4 +105,30 @@ void AmbientePrincipal::escreverConfiguracoes(const std::string& conteudo) const
 std::string AmbientePrincipal::lerConfiguracoes() const {
     std::ifstream entrada(caminhoConfiguracoes(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(entrada), std::istreambuf_iterator<char>());
+}
+
+RegistroPinturas::RegistroPinturas(QWidget& janela) : janela_(janela) {
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+RegistroPinturas::~RegistroPinturas() {
+    QCoreApplication::instance()->removeEventFilter(this);
+}
+
+QRegion RegistroPinturas::colher() {
+    // A repaint is requested by a posted event and carried out by the next pass of the loop.
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    QRegion pintado;
+    std::swap(pintado, pintado_);
+    return pintado;
+}
+
+bool RegistroPinturas::eventFilter(QObject* objeto, QEvent* evento) {
+    if (evento->type() == QEvent::Paint && objeto->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(objeto);
+        if (widget == &janela_ || janela_.isAncestorOf(widget))
+            pintado_ += static_cast<QPaintEvent*>(evento)->region().translated(
+                widget->mapTo(&janela_, QPoint(0, 0)));
+    }
+    return false;
 }

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QRegion>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -57,6 +58,22 @@ public:
 private:
     std::string pasta_;
     std::string diretorioAnterior_;
+};
+
+// Records what every widget inside one window paints, in the window's coordinates.
+class RegistroPinturas : public QObject {
+public:
+    explicit RegistroPinturas(QWidget& janela);
+    ~RegistroPinturas() override;
+    // Lets pending repaints happen, then answers the area painted since the last call.
+    QRegion colher();
+
+protected:
+    bool eventFilter(QObject* objeto, QEvent* evento) override;
+
+private:
+    QWidget& janela_;
+    QRegion pintado_;
 };
 
 // Runs the event loop until `pronto` answers true, or `limiteMs` passed; false then.

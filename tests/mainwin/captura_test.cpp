@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QTest>
 #include <QTimer>
 #include <cstdlib>
 #include <fstream>
@@ -104,6 +105,71 @@ TEST_F(CapturaTest, AToneThreeBinsSharpTurnsTheNeedleClockwiseAndNeverConfirms) 
         EXPECT_EQ(corOk(), QColor(Qt::white));
     }
     EXPECT_NEAR(static_cast<double>(form->imgPonteiro()->Angle()), static_cast<double>(alvo), 0.01);
+}
+
+// The needle's rectangle in the window, where its panel shows it.
+QRect retanguloPonteiro(const TformPrincipal& form) {
+    const QWidget* painel = form.panelDoubleBuffering();
+    const QRect ponteiro = form.imgPonteiro()->geometry() & painel->rect();
+    return ponteiro.translated(painel->mapTo(&form, QPoint(0, 0)));
+}
+
+QRect retanguloEm(const TformPrincipal& form, const QWidget* controle) {
+    return controle->rect().translated(controle->mapTo(&form, QPoint(0, 0)));
+}
+
+TEST_F(CapturaTest, AMovingNeedleRepaintsOnlyItsRectangleAndANeedleAtRestNothing) {
+    iniciar(125.0 * kTaxa / 16384.0);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    RegistroPinturas pinturas(*form);
+    pinturas.colher();
+    const QRect ponteiro = retanguloPonteiro(*form);
+
+    // While it swings toward its reading, each tick repaints part of the needle's rectangle.
+    for (int t = 0; t < 12; ++t) {
+        tick();
+        const QRegion pintado = pinturas.colher();
+        EXPECT_FALSE(pintado.isEmpty()) << t;
+        EXPECT_EQ(pintado.subtracted(ponteiro), QRegion()) << t;
+        EXPECT_LT(pintado.boundingRect().width() * pintado.boundingRect().height(),
+                  ponteiro.width() * ponteiro.height())
+            << t;
+    }
+    // Its angle keeps creeping toward the reading by ever smaller steps that no longer change
+    // a pixel: from then on the ticks paint nothing at all.
+    for (int t = 0; t < 50; ++t) tick();
+    pinturas.colher();
+    for (int t = 0; t < 40; ++t) {
+        const long double antes = form->imgPonteiro()->Angle();
+        tick();
+        EXPECT_NE(form->imgPonteiro()->Angle(), antes) << t;
+        EXPECT_EQ(pinturas.colher(), QRegion()) << t;
+    }
+}
+
+TEST_F(CapturaTest, ATickRepaintsOnlyTheMarksThatChange) {
+    iniciar(82.4069);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    RegistroPinturas pinturas(*form);
+    pinturas.colher();
+
+    tick();  // in tune, the needle already in the centre: nothing changes
+    EXPECT_EQ(pinturas.colher(), QRegion());
+    tick();  // "OK" turns yellow
+    const QRegion ok = pinturas.colher();
+    EXPECT_FALSE(ok.isEmpty());
+    EXPECT_EQ(ok.subtracted(retanguloEm(*form, form->lblOk())), QRegion());
+    for (int t = 3; t <= 25; ++t) {
+        tick();
+        EXPECT_EQ(pinturas.colher(), QRegion()) << t;
+    }
+    tick();  // the in-tune message shows
+    ASSERT_TRUE(mensagemVisivel());
+    const QRegion mensagem = pinturas.colher();
+    EXPECT_FALSE(mensagem.isEmpty());
+    EXPECT_EQ(mensagem.subtracted(retanguloEm(*form, form->lblCordaAfinada())), QRegion());
+    tick();
+    EXPECT_EQ(pinturas.colher(), QRegion());
 }
 
 TEST_F(CapturaTest, TheTimerDrivesTheNeedleOnItsOwn) {

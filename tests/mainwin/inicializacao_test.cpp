@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,9 +18,13 @@
 #include "gerenciador_afinacoes.h"
 #include "gerenciador_idiomas.h"
 #include "recorder.h"
+#include "saida_midi.h"
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::StartsWith;
 
 namespace {
 
@@ -80,6 +85,35 @@ TEST(Inicializacao, ARunShowsTheMainWindowStartsCaptureAndSavesOnClose) {
     EXPECT_THAT(ambiente.mensagens, IsEmpty());
     EXPECT_EQ(ambiente.lerConfiguracoes(),
               "[geral]\r\nidioma=English\r\nafinacaoSelecionada=2\r\ntipoSistema=1\r\n");
+}
+
+// The driver library and its synthesiser load while the splash shows, and the main window takes
+// the open output: the opening, then the window's program selection, in that order, once.
+TEST(Inicializacao, TheReferenceToneOutputOpensWhileTheSplashShows) {
+    AmbientePrincipal ambiente(kAfinacoesTeste, false);
+    capturaNula(ambiente.pasta());
+    ambiente.escreverConfiguracoes("[geral]\r\nidioma=English\r\n");
+    OpcoesInicializacao opcoes = opcoesTeste(ambiente);
+    opcoes.esperaSplashMs = 1500;
+    std::vector<std::string> duranteSplash;
+    QTimer::singleShot(1200, [&] { duranteSplash = ambiente.midi.lines(); });
+    bool aberta = false;
+    opcoes.aoMostrar = [&](TformPrincipal& form) {
+        aberta = form.saidaMidi().estaAberta();
+        QTimer::singleShot(0, &form, [&form] { form.close(); });
+    };
+    EXPECT_EQ(executarAplicacao(aplicacao(), opcoes), 0);
+    EXPECT_TRUE(aberta);
+    EXPECT_THAT(duranteSplash, Contains(StartsWith("OpenMidiOut")));
+    EXPECT_THAT(duranteSplash, Not(Contains("PutMidiOut 100 C0 18 00")));
+    const auto linhas = ambiente.midi.lines();
+    EXPECT_EQ(std::count_if(linhas.begin(), linhas.end(),
+                            [](const std::string& l) { return l.starts_with("OpenMidiOut"); }),
+              1);
+    const auto programa27 = std::find(linhas.begin(), linhas.end(), "PutMidiOut 100 C0 1B 00");
+    const auto programa24 = std::find(linhas.begin(), linhas.end(), "PutMidiOut 100 C0 18 00");
+    EXPECT_LT(programa27, programa24);
+    EXPECT_NE(programa24, linhas.end());
 }
 
 TEST(Inicializacao, NoLanguageChosenEndsQuietlyWithoutAWindow) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "imagem_janela.h"
 #include "imagens_janelas.h"
 #include "rotimg.h"
 #include "skin_expectations.h"
@@ -157,6 +158,27 @@ TEST(SkinJanelas, LanguageChooserGlyphsAreTransparentAndGreyWhenDisabled) {
     EXPECT_GT(saturacaoMaxima(carregar(btnCancelar)), 150);
     EXPECT_LT(saturacaoMaxima(carregar(btnOkDesabilitado)), 20);
     EXPECT_LT(saturacaoMaxima(carregar(btnCancelarDesabilitado)), 20);
+}
+
+// The main window's pictures decoded ahead, on a worker, are pixel for pixel the pictures of the
+// resource, whether claimed ahead or decoded again on a later request.
+TEST(SkinJanelas, PicturesDecodedAheadAreTheResourcesPictures) {
+    int argc = 0;
+    QApplication app(argc, nullptr);
+    anteciparImagensJanela("fmPrincipal");
+    const std::pair<const char*, const char*> figuras[] = {
+        {"imagemBackground", skin::fmPrincipal::imagemBackground},
+        {"imgPonteiro", skin::fmPrincipal::imgPonteiro},
+        {"imgMoverTarracha", skin::fmPrincipal::imgMoverTarracha},
+        {"imgBtnFecharI", skin::fmPrincipal::imgBtnFecharI}};
+    for (int vez = 0; vez < 2; ++vez) {
+        for (const auto& [nome, caminho] : figuras) {
+            const QImage lida = imagemJanela("fmPrincipal", nome).toImage();
+            EXPECT_EQ(lida.convertToFormat(QImage::Format_ARGB32), carregar(caminho))
+                << nome << " " << vez;
+        }
+    }
+    EXPECT_TRUE(imagemJanela("fmPrincipal", "imgSemFigura").isNull());
 }
 
 // The needle control renders its picture into a square of side 163, the control's own size, and

@@ -6,6 +6,8 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -159,4 +161,63 @@ TEST(Capture, ASoundServerThatGoesAwayIsReportedOnceAndCaptureComesBackWithIt) {
     r.Stop();
     r.Release();
     EXPECT_EQ(errors.size(), 1u);
+}
+
+namespace {
+
+struct CaptureThreads {
+    long wakeUps = 0;     // times they went to sleep and were woken (voluntary switches)
+    double cpuNs = 0.0;   // time they ran
+};
+
+// The capture threads of this process so far.
+CaptureThreads captureThreads() {
+    CaptureThreads total;
+    for (const auto& t : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::ifstream(t.path() / "comm") >> name;
+        if (name != "wavein-capture") continue;
+        std::ifstream status(t.path() / "status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                total.wakeUps += std::stol(line.substr(line.find(':') + 1));
+        double ns = 0.0;
+        std::ifstream(t.path() / "schedstat") >> ns;
+        total.cpuNs += ns;
+    }
+    return total;
+}
+
+}  // namespace
+
+// From a sound server, capture wakes about once per buffer, not once per small device period,
+// and sleeps in between, also after it was stopped and started again.
+TEST(Capture, ThroughASoundServerCaptureWakesAboutOncePerBuffer) {
+    auto server = std::make_unique<testkit::PrivateSoundServer>();
+    if (!server->running()) GTEST_SKIP() << "no PulseAudio on this machine";
+    useAlsaConfig("pcm.!default { type pulse }");
+    TRecorder r;
+    r.setAutoStart(false);
+    r.setBufSize(4069);
+    r.Quality().setFrequency(11025);
+    int buffers = 0;
+    r.OnSample = [&](TComponent*) { ++buffers; };
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        r.Start();
+        const int started = buffers;
+        ASSERT_TRUE(runUntil([&] { return buffers >= started + 2; }));
+        const CaptureThreads before = captureThreads();
+        const int first = buffers;
+        ASSERT_TRUE(runUntil([&] { return buffers >= first + 6; }));
+        const CaptureThreads after = captureThreads();
+        r.Stop();
+        // Six buffers of 0.37 s hold 44 periods of 50 ms; and between wake-ups the thread
+        // sleeps instead of spinning on a descriptor that stays ready (2.2 s of it would show).
+        const long wakeUps = after.wakeUps - before.wakeUps;
+        EXPECT_GT(wakeUps, 0);
+        EXPECT_LE(wakeUps, 2 * (buffers - first) + 2);
+        EXPECT_LT(after.cpuNs - before.cpuNs, 0.2e9);
+    }
+    r.Release();
 }

@@ -15,11 +15,13 @@
 //   RATIO app_cpu_main_moving/realtime      the same over 20 s of a tone alternating between E2
 //   RATIO app_cpu_capture_moving/realtime   and three bins above it every 0.7 s, which keeps the
 //   RATIO app_cpu_moving/realtime           needle moving
-//   MEM app_rss_kb                  the program's peak memory over that run, after one reference
-//                                   note (Space) with the machine's default SoundFont
+//   MEM app_rss_kb                  the program's peak memory over that run (listening, with
+//                                   the machine's default SoundFont loaded)
 //   RATIO app_rss/qt_floor_rss      that peak over the bare window's
-//   MEM app_rss_kb[<SoundFont>]     the same peak in a short run with each installed Debian GM
-//                                   SoundFont (TimGM6mb, FluidR3_GM, MuseScore_General_Full)
+//   MEM app_rss_kb_after_note       the peak once one reference note (Space) has sounded
+//   TIME startup_to_window_ms[<SoundFont>]   the same figures from a short run with each
+//   MEM app_rss_kb[<SoundFont>]              installed Debian GM SoundFont (TimGM6mb,
+//   MEM app_rss_kb_after_note[<SoundFont>]   FluidR3_GM, MuseScore_General_Full)
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -259,9 +261,10 @@ int medirTudo(Banco& banco) {
                     movendo.razao(movendo.cpu.captura));
         std::printf("RATIO app_cpu_moving/realtime %.4f\n", movendo.razao(movendo.cpu.total));
 
-        const long picoKb = banco.picoAposNota(*tuner);
+        const long picoKb = statusKb(tuner->pid, "VmHWM:");
         std::printf("MEM app_rss_kb %ld\n", picoKb);
         if (pisoKb > 0) std::printf("RATIO app_rss/qt_floor_rss %.2f\n", double(picoKb) / pisoKb);
+        std::printf("MEM app_rss_kb_after_note %ld\n", banco.picoAposNota(*tuner));
         std::fflush(stdout);
         if (!banco.encerrar(tuner->pid, tuner->janela)) return 1;
     }
@@ -276,8 +279,11 @@ int medirTudo(Banco& banco) {
         }
         const auto tuner = banco.iniciarTuner({std::string("MXMIDI32_SOUNDFONT=") + soundFont});
         if (!tuner) return 1;
+        std::printf("TIME startup_to_window_ms[%s] %.0f\n", nome.c_str(), tuner->msAteJanela);
         std::this_thread::sleep_for(std::chrono::milliseconds(kAcomodacaoMs));
-        std::printf("MEM app_rss_kb[%s] %ld\n", nome.c_str(), banco.picoAposNota(*tuner));
+        std::printf("MEM app_rss_kb[%s] %ld\n", nome.c_str(), statusKb(tuner->pid, "VmHWM:"));
+        std::printf("MEM app_rss_kb_after_note[%s] %ld\n", nome.c_str(),
+                    banco.picoAposNota(*tuner));
         std::fflush(stdout);
         if (!banco.encerrar(tuner->pid, tuner->janela)) return 1;
     }

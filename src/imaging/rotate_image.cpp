@@ -70,6 +70,7 @@ TRotateImage::~TRotateImage() {
 void TRotateImage::setAngle(long double angle) {
     if (angle == angle_) return;
     angle_ = angle;
+    FlagGuard turning(turning_);
     PictureChanged();
 }
 
@@ -252,8 +253,11 @@ void TRotateImage::PictureChanged() {
     if (autoSize_ && picture_.width() > 0 && picture_.height() > 0)
         setGeometry(x(), y(), rotated_.width(), rotated_.height());
     updateOpacity();  // after rendering: it depends on the new bitmap's size
-    if (painting_) return;
-    const QRect changed = changedArea(previous_, transparentBefore, geometryBefore);
+    const QRect changed =
+        painting_ ? QRect() : changedArea(previous_, transparentBefore, geometryBefore);
+    // Only a turning control keeps the spare rendering for its next turn; the others (string
+    // ends, peg hints) change seldom and need not hold two.
+    if (!turning_) previous_ = QImage();
     if (!changed.isEmpty()) update(changed);
 }
 

@@ -122,6 +122,7 @@ private:
     // The rendering before the last change, kept to compare with and to render into next time.
     QImage previous_;
     bool painting_ = false;
+    bool turning_ = false;  // the change being rendered is a new angle
     bool loading_ = false;
     bool leftPressed_ = false;
 

@@ -212,11 +212,13 @@ TEST(Capture, ThroughASoundServerCaptureWakesAboutOncePerBuffer) {
         ASSERT_TRUE(runUntil([&] { return buffers >= first + 6; }));
         const CaptureThreads after = captureThreads();
         r.Stop();
-        // Six buffers of 0.37 s hold 44 periods of 50 ms; and between wake-ups the thread
-        // sleeps instead of spinning on a descriptor that stays ready (2.2 s of it would show).
+        // Six buffers of 0.37 s hold 44 periods of 50 ms: the thread wakes about once per
+        // buffer, plus its waits on the locks it shares with its owner and the sound library.
+        // Between wake-ups it sleeps instead of spinning on a descriptor that stays ready
+        // (2.2 s of that would show).
         const long wakeUps = after.wakeUps - before.wakeUps;
         EXPECT_GT(wakeUps, 0);
-        EXPECT_LE(wakeUps, 2 * (buffers - first) + 2);
+        EXPECT_LE(wakeUps, 4 * (buffers - first) + 2);
         EXPECT_LT(after.cpuNs - before.cpuNs, 0.2e9);
     }
     r.Release();

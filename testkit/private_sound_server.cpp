@@ -2,12 +2,17 @@
 
 #include <stdlib.h>
 
-#include <chrono>
 #include <cstdio>
 #include <sstream>
-#include <thread>
 
 namespace testkit {
+
+namespace {
+
+const std::string kScript = std::string("bash '") + TESSARIN_SOURCE_DIR +
+                            "/tools/private-sound-server.sh'";
+
+}  // namespace
 
 std::string shellOutput(const std::string& command) {
     std::string output;
@@ -21,44 +26,59 @@ std::string shellOutput(const std::string& command) {
     return output;
 }
 
-PrivateSoundServer::PrivateSoundServer() {
-    if (shellOutput("command -v pulseaudio >/dev/null && command -v pactl >/dev/null && echo yes") !=
-        "yes\n") {
-        return;
-    }
+PrivateSoundServer::PrivateSoundServer(bool apply) {
     char folder[] = "/tmp/tessarin-sound-XXXXXX";
     if (::mkdtemp(folder) == nullptr) return;
     folder_ = folder;
-    if (const char* previous = ::getenv("XDG_RUNTIME_DIR")) {
-        hadRuntime_ = true;
-        previousRuntime_ = previous;
+    // The script prints the environment and then, on success, "up".
+    std::istringstream lines(
+        shellOutput(kScript + " start '" + folder_ + "/run' 2>/dev/null && echo up"));
+    std::vector<std::string> variables;
+    for (std::string line; std::getline(lines, line);) {
+        if (line == "up") {
+            running_ = true;
+        } else if (line.find('=') != std::string::npos) {
+            variables.push_back(line);
+        }
     }
-    ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
+    if (!running_) return;
+    environment_ = variables;
+    const std::string kind = shellOutput("cat '" + folder_ + "/run/sound-server.kind'");
+    kind_ = kind.substr(0, kind.find('\n'));
+    if (!apply) return;
+    for (const std::string& variable : environment_) {
+        const std::string name = variable.substr(0, variable.find('='));
+        Previous before{name, "", false};
+        if (const char* value = ::getenv(name.c_str())) before = {name, value, true};
+        previous_.push_back(before);
+        ::setenv(name.c_str(), variable.substr(name.size() + 1).c_str(), 1);
+    }
+    if (const char* server = ::getenv("PULSE_SERVER")) previous_.push_back({"PULSE_SERVER", server, true});
     ::unsetenv("PULSE_SERVER");
-    shellOutput(
-        "pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disable-shm=yes"
-        " --load=module-native-protocol-unix"
-        " --load='module-null-sink sink_name=tone' >/dev/null 2>&1");
-    for (int i = 0; i < 50 && !running_; ++i) {
-        running_ = shellOutput("pactl info >/dev/null 2>&1 && echo up") == "up\n";
-        if (!running_) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
 }
 
 PrivateSoundServer::~PrivateSoundServer() {
     if (folder_.empty()) return;
-    shellOutput("pulseaudio --kill >/dev/null 2>&1");
+    shellOutput(kScript + " stop '" + folder_ + "/run' >/dev/null 2>&1");
     shellOutput("rm -rf '" + folder_ + "'");
-    if (hadRuntime_) {
-        ::setenv("XDG_RUNTIME_DIR", previousRuntime_.c_str(), 1);
-    } else {
-        ::unsetenv("XDG_RUNTIME_DIR");
+    for (const Previous& before : previous_) {
+        if (before.set) {
+            ::setenv(before.name.c_str(), before.value.c_str(), 1);
+        } else {
+            ::unsetenv(before.name.c_str());
+        }
     }
 }
 
 int PrivateSoundServer::playbackStreams() const {
     if (!running_) return -1;
-    const std::string list = shellOutput("pactl list short sink-inputs 2>/dev/null && echo end");
+    std::string command = "pactl list short sink-inputs 2>/dev/null && echo end";
+    if (previous_.empty()) {
+        // Not applied to this process: ask the server through its own runtime folder.
+        for (const std::string& variable : environment_) command = variable + " " + command;
+        command = "env " + command;
+    }
+    const std::string list = shellOutput(command);
     if (list.size() < 4 || list.compare(list.size() - 4, 4, "end\n") != 0) return -1;
     std::istringstream lines(list);
     int count = 0;

@@ -1,8 +1,12 @@
 #pragma once
-// A PulseAudio daemon of our own for tests and benchmarks that need a desktop sound server but
-// no sound card: a private runtime folder, the native protocol and one null sink named "tone".
+// A desktop sound server of our own for tests and benchmarks that need one but no sound card
+// (tools/private-sound-server.sh: PipeWire's servers where the desktop runs PipeWire, PulseAudio
+// otherwise): a private runtime folder and one null sink named "tone" whose monitor is the
+// default source.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace testkit {
 
@@ -11,24 +15,37 @@ std::string shellOutput(const std::string& command);
 
 class PrivateSoundServer {
 public:
-    // Starts the daemon and points this process at it (XDG_RUNTIME_DIR); running() tells whether
-    // it answers. Does nothing when PulseAudio is not installed.
-    PrivateSoundServer();
-    // Stops the daemon, removes its folder and gives the process its old runtime folder back.
+    // Starts the server. With `apply` (the default) this process is pointed at it
+    // (XDG_RUNTIME_DIR, PIPEWIRE_RUNTIME_DIR, ALSA_CONFIG_PATH); otherwise environment() gives
+    // what a child process needs. running() tells whether it answers; nothing starts when no
+    // sound server is installed.
+    explicit PrivateSoundServer(bool apply = true);
+    // Stops the server, removes its folder and gives the process its old environment back.
     ~PrivateSoundServer();
 
     PrivateSoundServer(const PrivateSoundServer&) = delete;
     PrivateSoundServer& operator=(const PrivateSoundServer&) = delete;
 
     bool running() const { return running_; }
+    // "pipewire" or "pulseaudio"; empty when none runs.
+    const std::string& kind() const { return kind_; }
+    // The variables the server's clients need, as "NAME=value".
+    const std::vector<std::string>& environment() const { return environment_; }
 
     // How many playback streams the server is playing now; -1 when it cannot be asked.
     int playbackStreams() const;
 
 private:
     std::string folder_;
-    std::string previousRuntime_;
-    bool hadRuntime_ = false;
+    std::string kind_;
+    std::vector<std::string> environment_;
+    // Each variable this process had before (name, value, whether it was set).
+    struct Previous {
+        std::string name;
+        std::string value;
+        bool set = false;
+    };
+    std::vector<Previous> previous_;
     bool running_ = false;
 };
 

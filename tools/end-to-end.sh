@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The tuner end to end, as a user runs it: the real program on a virtual screen (Xvfb), a
-# guitar-like tone played into the microphone input at real speed (a private PulseAudio null
-# sink), the keyboard driving the windows, and the screen read back by pixels.
+# guitar-like tone played into the microphone input at real speed (a private sound server's null
+# sink: tools/private-sound-server.sh), the keyboard driving the windows, and the screen read back by pixels.
 #
 #   tools/end-to-end.sh [build folder] [folder for the screenshots]   (defaults: build, docs)
 #
@@ -12,7 +12,7 @@
 #   - F3 opens the tuning chooser and F2 the setup assistant, whose meter shows the tone's level;
 # and leaves tessarin-afinado.png, tessarin-desafinado.png, afinacoes.png and assistente.png in
 # the screenshot folder. Exit status 0: all checks passed; 1: a check failed; 77: this machine
-# cannot run it (no Xvfb, PulseAudio, sox, ImageMagick or xdotool: run tools/setup.sh).
+# cannot run it (no Xvfb, sound server, sox, ImageMagick or xdotool: run tools/setup.sh).
 #
 # The program runs from a copy of the build's program folder with English as its language and
 # the first tuning (standard guitar) selected, so the user's own settings are never touched.
@@ -22,7 +22,9 @@ set -euo pipefail
 
 build=${1:-build}
 saida=${2:-docs}
-for programa in Xvfb pulseaudio pactl paplay sox convert import xwininfo xdotool; do
+som="$(dirname "$0")/private-sound-server.sh"
+bash "$som" kind >/dev/null || { echo "end-to-end: no sound server is installed" >&2; exit 77; }
+for programa in Xvfb pactl paplay sox convert import xwininfo xdotool; do
   command -v "$programa" >/dev/null || { echo "end-to-end: $programa is missing" >&2; exit 77; }
 done
 app_origem=$(cd "$build/tessarin" && pwd)
@@ -36,7 +38,7 @@ tom_pid=""
 terminar() {
   [ -n "$tom_pid" ] && kill "$tom_pid" 2>/dev/null || true
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  XDG_RUNTIME_DIR=$tmp/run HOME=$tmp/home pulseaudio --kill 2>/dev/null || true
+  bash "$som" stop "$tmp/run" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$tmp"
 }
@@ -53,14 +55,11 @@ cp -a "$app_origem" "$tmp/app"
 printf '[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n' >"$tmp/app/tessarin.ini"
 
 # --- the microphone: a null sink's monitor, fed at real speed --------------------------------
-mkdir -p "$tmp/run" "$tmp/home"
-chmod 700 "$tmp/run"
-export XDG_RUNTIME_DIR=$tmp/run HOME=$tmp/home
-pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=file:"$tmp/pulse.log" \
-  --load=module-native-protocol-unix --load="module-null-sink sink_name=tone" 2>/dev/null ||
-  { echo "end-to-end: PulseAudio did not start" >&2; exit 77; }
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-source tone.monitor
+mkdir -p "$tmp/home"
+export HOME=$tmp/home
+ambiente_som=$(bash "$som" start "$tmp/run") || { echo "end-to-end: the sound server did not start" >&2; exit 1; }
+while IFS= read -r variavel; do export "${variavel?}"; done <<<"$ambiente_som"
+echo "end-to-end: sound server $(bash "$som" kind)"
 
 # A plucked string, roughly: the fundamental with two overtones, struck every two seconds and
 # fading until the next stroke, over the string's sustained ring.

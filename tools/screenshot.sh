@@ -4,9 +4,9 @@
 #   tools/screenshot.sh [build folder] [output PNG]      (defaults: build, docs/tessarin.png)
 #
 # The program runs from a copy of the build's program folder with English as its language, so
-# the user's own settings are never touched. A private PulseAudio daemon with a null sink plays
-# a tone three bins sharp of string E2 into the microphone input at real speed, so the needle
-# shows a reading. Needs what tools/setup.sh installs (Xvfb, PulseAudio, sox, ImageMagick).
+# the user's own settings are never touched. A private sound server with a null sink
+# (tools/private-sound-server.sh) plays a tone three bins sharp of string E2 into the microphone input at real speed, so the needle
+# shows a reading. Needs what tools/setup.sh installs (Xvfb, a sound server, sox, ImageMagick).
 set -euo pipefail
 
 build=${1:-build}
@@ -16,11 +16,12 @@ app_origem=$(cd "$build/tessarin" && pwd)
 mkdir -p "$(dirname "$saida")"
 saida=$(cd "$(dirname "$saida")" && pwd)/$(basename "$saida")
 
+som="$(dirname "$0")/private-sound-server.sh"
 tmp=$(mktemp -d /tmp/tessarin-screenshot-XXXXXX)
 pids=()
 terminar() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  XDG_RUNTIME_DIR=$tmp/run HOME=$tmp/home pulseaudio --kill 2>/dev/null || true
+  bash "$som" stop "$tmp/run" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$tmp"
 }
@@ -30,13 +31,10 @@ cp -a "$app_origem" "$tmp/app"
 printf '[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n' >"$tmp/app/tessarin.ini"
 
 # The microphone: a null sink's monitor, fed at real speed.
-mkdir -p "$tmp/run" "$tmp/home"
-chmod 700 "$tmp/run"
-export XDG_RUNTIME_DIR=$tmp/run HOME=$tmp/home
-pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=file:"$tmp/pulse.log" \
-  --load=module-native-protocol-unix --load="module-null-sink sink_name=tone" 2>/dev/null
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-source tone.monitor
+mkdir -p "$tmp/home"
+export HOME=$tmp/home
+ambiente_som=$(bash "$som" start "$tmp/run")
+while IFS= read -r variavel; do export "${variavel?}"; done <<<"$ambiente_som"
 # 84.11 Hz: analyser bin 125, three bins above E2's 122.
 sox -n -r 44100 -c 1 "$tmp/tone.wav" synth 60 sine 84.11 vol 0.5
 # A short latency, as a microphone: captures started on the monitor hear it at once.

@@ -1,29 +1,78 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test, benchmark and run.
+# Installs the Debian packages the project needs, in two sets:
+#
+#   tools/setup.sh run    what building, running, installing and packaging the tuner need
+#                         (`make run`, `make install`, `make package`)
+#   tools/setup.sh test   the run set and what the tests, benchmarks, sanitizers and fuzzers need
+#                         (`make test`, `bench`, `sanitize`, `tsan`, `fuzz`); the default
+#
+# The run set holds no sound server, virtual screen, test library, image tool or second
+# compiler, so `make run` leaves a user's desktop as it was. The tests that need a sound server
+# start a private one: PipeWire's own servers on a machine whose desktop sound runs on PipeWire
+# (package pipewire-pulse installed), where the PulseAudio daemon is never installed; the
+# PulseAudio daemon everywhere else.
+#
 # Idempotent: apt-get update and install run only when a package is missing.
 # Usable as root or through sudo. This is the only place that installs anything.
 set -euo pipefail
 
-PACKAGES=(
+set_name=${1:-test}
+case "$set_name" in
+  run | test) ;;
+  *)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed'
+}
+
+RUN_PACKAGES=(
   # toolchain
-  g++ cmake make pkg-config ninja-build
-  # windows, JPEG, audio capture, reference tones
-  qt6-base-dev qt6-svg-dev libjpeg62-turbo-dev libasound2-dev libasound2-plugins alsa-utils
-  libfluidsynth-dev fluidsynth timgm6mb-soundfont
+  g++ cmake make pkg-config
+  # windows, JPEG, audio capture (ALSA, and its plugins that reach the desktop's sound server),
+  # reference tones
+  qt6-base-dev qt6-svg-dev libjpeg62-turbo-dev libasound2-dev libasound2-plugins
+  libfluidsynth-dev timgm6mb-soundfont
   # artwork and fonts
   librsvg2-bin fonts-liberation
+  # the Debian package: dependencies of its libraries (dpkg-shlibdeps), file types (CPack)
+  dpkg-dev file
+)
+
+TEST_PACKAGES=(
+  ninja-build alsa-utils fluidsynth
   # tests, benchmarks, fuzzing, sanitizers
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libxml2-dev
   clang libclang-rt-14-dev
-  # real-time-paced capture source and headless screen for end-to-end runs
-  pulseaudio pulseaudio-utils xvfb x11-apps x11-utils imagemagick xdotool sox libxcb1-dev
+  # headless screen, keyboard, screenshots and tones for end-to-end runs
+  xvfb x11-apps x11-utils imagemagick xdotool sox libxcb1-dev
+  # checks of the Debian package, its menu entry and its AppStream data
+  lintian appstream desktop-file-utils
+  # the sound server's command-line clients (pactl, paplay, parec) speak to either server
+  pulseaudio-utils
 )
 
-missing=()
-for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed'; then
-    missing+=("$p")
+# The private sound server of the tests: the desktop's own kind.
+if installed pipewire-pulse; then
+  TEST_PACKAGES+=(pipewire pipewire-pulse)
+  if ! installed wireplumber && ! installed pipewire-media-session; then
+    TEST_PACKAGES+=(wireplumber)
   fi
+else
+  TEST_PACKAGES+=(pulseaudio)
+fi
+
+packages=("${RUN_PACKAGES[@]}")
+if [ "$set_name" = test ]; then
+  packages+=("${TEST_PACKAGES[@]}")
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  installed "$p" || missing+=("$p")
 done
 
 if [ ${#missing[@]} -eq 0 ]; then

@@ -3,7 +3,7 @@
 // bare Qt window of the same size measured in the same run.
 //
 // The program runs from a copy of the build's program folder (English as its language) on a
-// virtual screen (Xvfb). The microphone is a private PulseAudio daemon's null sink monitor, into
+// virtual screen (Xvfb). The microphone is a private sound server's null sink monitor, into
 // which a tone is played at real speed. Prints:
 //   RATIO qt_floor_cpu/realtime     a bare Qt window of the same size repainting 20 times a
 //   MEM qt_floor_rss_kb             second: CPU time over 20 s / 20 s, and its peak memory
@@ -35,6 +35,7 @@
 #include <thread>
 #include <vector>
 
+#include "private_sound_server.h"
 #include "processo.h"
 #include "tela_virtual.h"
 
@@ -115,19 +116,16 @@ public:
 
     bool preparar() {
         fs::copy(fs::path(TESSARIN_APP_DIR), pasta_ + "/app", fs::copy_options::recursive);
-        fs::create_directories(pasta_ + "/run");
-        fs::permissions(pasta_ + "/run", fs::perms::owner_all);
         fs::create_directories(pasta_ + "/home");
-        ambiente_ = {"XDG_RUNTIME_DIR=" + pasta_ + "/run", "HOME=" + pasta_ + "/home"};
+        ambiente_ = {"HOME=" + pasta_ + "/home"};
 
-        // The microphone: a null sink's monitor.
-        executar({"pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=-1",
-                  "--log-target=file:" + pasta_ + "/pulse.log",
-                  "--load=module-native-protocol-unix", "--load=module-null-sink sink_name=tone"},
-                 ambiente_);
-        for (int i = 0; i < 50 && executar({"pactl", "info"}, ambiente_) != 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        executar({"pactl", "set-default-source", "tone.monitor"}, ambiente_);
+        // The microphone: a null sink's monitor of a private sound server.
+        if (!servidor_.running()) {
+            std::fprintf(stderr, "bench_app: the private sound server did not start\n");
+            return false;
+        }
+        ambiente_.insert(ambiente_.end(), servidor_.environment().begin(),
+                         servidor_.environment().end());
         escreverTom(pasta_ + "/steady.wav", 150.0, false);
         escreverTom(pasta_ + "/moving.wav", 60.0, true);
 
@@ -139,10 +137,7 @@ public:
         return true;
     }
 
-    ~Banco() {
-        tocar(nullptr);
-        executar({"pulseaudio", "--kill"}, ambiente_);
-    }
+    ~Banco() { tocar(nullptr); }
 
     // Plays a tone file of the folder into the sink at real speed, replacing what played;
     // nullptr: silence.
@@ -220,6 +215,7 @@ public:
 
 private:
     std::string pasta_;
+    const testkit::PrivateSoundServer servidor_{false};
     std::vector<std::string> ambiente_;
     TelaVirtual tela_;
     pid_t tom_ = -1;

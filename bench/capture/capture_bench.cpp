@@ -1,8 +1,8 @@
 // Capture cost and notification latency against a real-time-paced source.
 //
-// The source is a PulseAudio daemon of our own (private XDG_RUNTIME_DIR, started and stopped
-// here) with a null sink named "tone"; paplay plays a 110 Hz tone into it and ALSA's default PCM,
-// pointed at the `pulse` plugin, captures the sink's monitor at real speed.
+// The source is a sound server of our own (testkit::PrivateSoundServer: a private runtime folder,
+// started and stopped here) with a null sink named "tone"; paplay plays a 110 Hz tone into it and
+// ALSA's default PCM, pointed at the `pulse` plugin, captures the sink's monitor at real speed.
 //
 //   RATIO capture_cpu/realtime  CPU time of this process while a TRecorder (4069-frame buffers,
 //                               11025 Hz, mono, 8 bits) captures for 10 s, divided by the real
@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "private_sound_server.h"
 #include "recorder.h"
 #include "tone.h"
 #include "wavein.h"
@@ -57,35 +58,14 @@ std::uint64_t monotonicNs() {
            static_cast<std::uint64_t>(t.tv_nsec);
 }
 
-int run(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str());
-}
-
-// The private PulseAudio daemon with its null sink, and the tone player.
+// The private sound server with its null sink, and the tone player.
 class PacedSource {
 public:
     bool start() {
-        char name[] = "/tmp/tessarin-pulse-XXXXXX";
+        if (!server_.running()) return false;
+        char name[] = "/tmp/tessarin-tone-XXXXXX";
         if (mkdtemp(name) == nullptr) return false;
         dir_ = name;
-        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
-        unsetenv("PULSE_SERVER");
-        const std::string conf = dir_ + "/asound.conf";
-        std::ofstream(conf) << "pcm.!default { type pulse }\nctl.!default { type pulse }\n";
-        setenv("ALSA_CONFIG_PATH", ("/usr/share/alsa/alsa.conf:" + conf).c_str(), 1);
-
-        if (run("pulseaudio -n --daemonize=yes --exit-idle-time=-1 "
-                "--load=module-native-protocol-unix "
-                "--load='module-null-sink sink_name=tone'") != 0)
-            return false;
-        started_ = true;
-        bool ready = false;
-        for (int i = 0; i < 50 && !ready; ++i) {
-            ready = run("pactl info") == 0;
-            if (!ready) usleep(100000);
-        }
-        if (!ready || run("pactl set-default-source tone.monitor") != 0) return false;
-
         const std::string raw = dir_ + "/tone.raw";
         const auto tone = sineTone8(110.0, 11025, 11025 * 60);
         std::ofstream(raw, std::ios::binary)
@@ -101,19 +81,20 @@ public:
         return true;
     }
 
+    const std::string& kind() const { return server_.kind(); }
+
     ~PacedSource() {
         if (player_ > 0) {
             kill(player_, SIGTERM);
             waitpid(player_, nullptr, 0);
         }
-        if (started_) run("pulseaudio --kill");
         std::error_code ec;
         if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
     }
 
 private:
+    testkit::PrivateSoundServer server_;
     std::string dir_;
-    bool started_ = false;
     pid_t player_ = 0;
 };
 
@@ -214,7 +195,7 @@ int main(int argc, char** argv) {
     PacedSource source;
     if (!source.start()) {
         std::printf(
-            "# capture benchmark: the PulseAudio null-sink source could not be started; "
+            "# capture benchmark: the sound server's null-sink source could not be started; "
             "no real-time-paced source, no figures\n");
         return 1;
     }
@@ -222,12 +203,12 @@ int main(int argc, char** argv) {
     long long frames = 0;
     std::size_t samples = 0;
     if (!measureCpu(ratio, frames, wall)) {
-        std::printf("# capture benchmark: no audio from the PulseAudio monitor\n");
+        std::printf("# capture benchmark: no audio from the null sink's monitor\n");
         return 1;
     }
     std::printf(
-        "# paced source: PulseAudio null sink monitor via ALSA pulse; %lld frames in %.2f s\n",
-        frames, wall);
+        "# paced source: %s null sink monitor via ALSA pulse; %lld frames in %.2f s\n",
+        source.kind().c_str(), frames, wall);
     std::printf("RATIO capture_cpu/realtime %.5f\n", ratio);
     if (!measureLatency(medianMs, samples)) {
         std::printf("# capture benchmark: too few buffers for the latency measurement\n");

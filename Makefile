@@ -7,18 +7,48 @@ BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
+PREFIX     ?= /usr/local
 
-.PHONY: setup build run test bench sanitize tsan fuzz format clean preview
+.PHONY: setup setup-run program build run install uninstall package test bench sanitize tsan fuzz format \
+        clean preview
 
+# What building, running, installing and packaging need.
+setup-run:
+	@bash tools/setup.sh run
+
+# That, and what the tests, benchmarks, sanitizers and fuzzers need.
 setup:
-	@bash tools/setup.sh
+	@bash tools/setup.sh test
 
-build: setup
+# The program folder only (program, driver library, languages, tunings, help, desktop files):
+# what `run`, `install` and `package` need, built without the tests.
+program: setup-run
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target tessarin_programa
+
+# Everything, the tests included.
+build: setup
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARIN_TESTS=ON $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: program
 	bash tools/run.sh $(BUILD)
+
+# Installs under PREFIX (default /usr/local); DESTDIR, when set, is put in front of every path.
+install: program
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Removes what the last `make install` installed (its list is $(BUILD)/install_manifest.txt),
+# and the program folder's emptied folders.
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	xargs -r -d '\n' rm -f < $(BUILD)/install_manifest.txt
+	grep '/lib/tessarin/' $(BUILD)/install_manifest.txt | sed 's|/[^/]*$$||' | sort -ru | \
+	  xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
+
+# The Debian package $(BUILD)/tessarin_<version>_amd64.deb.
+package: program
+	cd $(BUILD) && cpack -G DEB
 
 # One contact sheet per language: every picture at 1:1 with its key, and window mock-ups.
 preview: build

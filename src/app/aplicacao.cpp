@@ -1,11 +1,27 @@
 #include "aplicacao.h"
 
-#include "codepage.h"
 #include "errors.h"
 #include "utilgui.h"
 
+namespace {
+
+std::string& tituloAplicacao() {
+    static std::string titulo;
+    return titulo;
+}
+
+}  // namespace
+
 TAplicacao::TAplicacao(int& argc, char** argv) : QApplication(argc, argv) {
     instalarCaixaMensagem();
+}
+
+void TAplicacao::setTitulo(const std::string& titulo) {
+    tituloAplicacao() = titulo;
+}
+
+const std::string& TAplicacao::titulo() {
+    return tituloAplicacao();
 }
 
 bool TAplicacao::notify(QObject* receiver, QEvent* event) {
@@ -19,8 +35,7 @@ bool TAplicacao::notify(QObject* receiver, QEvent* event) {
 }
 
 void TAplicacao::mostrarExcecao(std::exception_ptr erro) {
-    const std::string titulo =
-        cp1252::fromUtf8(QGuiApplication::applicationDisplayName().toStdString());
+    const std::string& titulo = tituloAplicacao();
     try {
         std::rethrow_exception(erro);
     } catch (const Exception& e) {

@@ -11,6 +11,8 @@
 #include <QTimer>
 
 #include "afinacoes_idioma.h"
+#include "aplicacao.h"
+#include "codepage.h"
 #include "configuracoes_usuario.h"
 #include "controle_imagem.h"
 #include "errors.h"
@@ -282,7 +284,7 @@ void TformPrincipal::aplicarIdioma() {
     GerenciadorIdiomas* idiomas = GerenciadorIdiomas::getInstancia();
     auto figura = [&](const char* chave) { return idiomas->getImagem(kSecao, chave); };
 
-    QGuiApplication::setApplicationDisplayName(textoQt(texto(kSecaoGeral, "tituloAplicacao")));
+    TAplicacao::setTitulo(texto(kSecaoGeral, "tituloAplicacao"));
     setWindowTitle(textoQt(texto(kSecaoGeral, "nomeAplicacao")));
     lblTextoCorda_->setText(textoQt(texto(kSecao, "lblTextoCorda")));
     lblTextoPonteiro_->setText(textoQt(texto(kSecao, "lblTextoPonteiro")));
@@ -534,9 +536,16 @@ void TformPrincipal::closeEvent(QCloseEvent* event) {
     // FormClose, whatever closed the window: its close button, the window manager, the session.
     if (construida_) {
         const Idioma* idioma = GerenciadorIdiomas::getInstancia()->getIdiomaAtual();
-        configuracoes_->salvar(
+        const bool salvas = configuracoes_->salvar(
             gerenciadorAfinacoes_->getIndiceAtual(), estimador_.tipoSistema(),
             idioma != nullptr ? idioma->getNome() : ConfiguracoesUsuario::getIdioma());
+        // The user is told once that the choices will not survive this run.
+        if (!salvas && !avisoConfiguracoesMostrado_) {
+            avisoConfiguracoesMostrado_ = true;
+            mostrarMensagem(texto(kSecaoGeral, "erroSalvarConfiguracoes") + "\r\n" +
+                                cp1252::fromUtf8(ConfiguracoesUsuario::caminhoArquivo()),
+                            texto(kSecaoGeral, "nomeAplicacao"));
+        }
     }
     event->accept();
     emit fechada();

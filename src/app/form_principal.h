@@ -57,6 +57,8 @@ public:
         // splash shows); empty: the window opens its own from bibliotecaMidi. What it throws
         // leaves the construction.
         std::function<std::unique_ptr<SaidaMIDI>()> saidaMidi;
+        // The folder the help pages are found in; empty: the program's own.
+        std::string pastaPrograma;
     };
 
     // The reference-tone output over the driver library at `bibliotecaMidi` (empty: the one
@@ -233,6 +235,8 @@ private:
     LacoExibicao laco_;
     std::unique_ptr<SaidaMIDI> saidaMidi_;
     std::unique_ptr<ConfiguracoesUsuario> configuracoes_;
+    // Whether the user was told that the settings could not be saved.
+    bool avisoConfiguracoesMostrado_ = false;
     GerenciadorAfinacoes* gerenciadorAfinacoes_ = nullptr;
     const Afinacao* afinacaoAtual_ = nullptr;
     QDialog* formAssistente_ = nullptr;

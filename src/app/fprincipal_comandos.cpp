@@ -113,12 +113,15 @@ void TformPrincipal::btnAssistenteClick() {
 
 void TformPrincipal::btnAjudaClick() {
     try {
-        // The language names the help page relative to the program's folder. Texts are
-        // Windows-1252; the file system speaks UTF-8.
-        const std::string caminho =
-            cp1252::fromUtf8(programDir()) + "/" + texto("parametros", "caminhoAjuda");
-        if (std::filesystem::is_regular_file(std::filesystem::path(cp1252::toUtf8(caminho))))
-            abrirNoNavegador(caminho);
+        // The language names the help page relative to the program's folder. The folder's
+        // name is the file system's (UTF-8, any characters); the language's text is
+        // Windows-1252.
+        const std::string pasta =
+            opcoes_.pastaPrograma.empty() ? programDir() : opcoes_.pastaPrograma;
+        const std::filesystem::path caminho =
+            pasta + "/" + cp1252::toUtf8(texto("parametros", "caminhoAjuda"));
+        if (std::filesystem::is_regular_file(caminho))
+            lancador().abrirArquivoNoNavegador(caminho.string());
         else
             mostrarMensagem(texto("fmPrincipal", "erroAbrirAjuda"),
                             texto("geral", "tituloAtencao"));

@@ -107,7 +107,7 @@ int executarAplicacao(TAplicacao& aplicacao, const OpcoesInicializacao& opcoes) 
 
         // 5. The application object exists since the language chooser needed it; the title
         // stays empty until the main window sets it.
-        QGuiApplication::setApplicationDisplayName(QString());
+        TAplicacao::setTitulo("");
 
         // 6. The windows, the main window first.
         janelas.principal = std::make_unique<TformPrincipal>(opcoesPrincipal);

@@ -1,6 +1,7 @@
 #include "lancador.h"
 
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -32,6 +33,10 @@ bool Lancador::abrirNoNavegador(const std::string& texto) {
                                                               : QUrl::fromUserInput(alvo);
     if (!url.isValid() || url.isEmpty()) return false;
     return QDesktopServices::openUrl(url);
+}
+
+bool Lancador::abrirArquivoNoNavegador(const std::string& caminho) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(caminho.c_str())));
 }
 
 Lancador& lancador() {

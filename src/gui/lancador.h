@@ -16,6 +16,9 @@ public:
     // Opens a path or an address (Windows-1252, passed as given) in the desktop's default web
     // browser. False when the desktop refused.
     virtual bool abrirNoNavegador(const std::string& texto);
+    // Opens a local file, named by its path as the file system spells it (UTF-8), in the
+    // desktop's default web browser. False when the desktop refused.
+    virtual bool abrirArquivoNoNavegador(const std::string& caminho);
 };
 
 // The launcher in use.

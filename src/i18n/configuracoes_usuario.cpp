@@ -11,10 +11,13 @@
 
 #include "ini_reader.h"
 #include "program_path.h"
+#include "user_folders.h"
 
 namespace {
 
 constexpr const char* kSecao = "geral";
+// The settings' folder inside the user's configuration folder.
+constexpr const char* kPastaUsuario = "tessarin";
 
 struct Local {
     std::string pasta;
@@ -77,7 +80,10 @@ void ConfiguracoesUsuario::setLocal(const std::string& pasta, const std::string&
 
 std::string ConfiguracoesUsuario::caminhoArquivo() {
     // The program file has no extension on Linux: the settings file is its name plus ".ini".
-    return pastaPrograma() + "/" + nomePrograma() + ".ini";
+    const std::string nome = "/" + nomePrograma() + ".ini";
+    const std::string programa = pastaPrograma();
+    if (folderWritable(programa)) return programa + nome;
+    return userConfigDir() + "/" + kPastaUsuario + nome;
 }
 
 std::string ConfiguracoesUsuario::getNomeArquivo() const {
@@ -104,7 +110,7 @@ ConfiguracoesUsuario::ConfiguracoesUsuario() {
     }
 }
 
-void ConfiguracoesUsuario::salvar(int afinacaoSelecionada, int tipoSistema,
+bool ConfiguracoesUsuario::salvar(int afinacaoSelecionada, int tipoSistema,
                                   const std::string& idioma) {
     afinacaoSelecionada_ = afinacaoSelecionada;
     tipoSistema_ = tipoSistema;
@@ -113,21 +119,23 @@ void ConfiguracoesUsuario::salvar(int afinacaoSelecionada, int tipoSistema,
                               "\r\nafinacaoSelecionada=" + std::to_string(afinacaoSelecionada) +
                               "\r\ntipoSistema=" + std::to_string(tipoSistema) + "\r\n";
     const std::string caminho = caminhoArquivo();
+    // The user's configuration folder may not exist yet.
+    if (!makeFolders(caminho.substr(0, caminho.rfind('/')))) return false;
     // A settings file that may not be written stays as it is.
-    if (::access(caminho.c_str(), F_OK) == 0 && ::access(caminho.c_str(), W_OK) != 0) return;
+    if (::access(caminho.c_str(), F_OK) == 0 && ::access(caminho.c_str(), W_OK) != 0) return false;
     // Written beside the file and renamed over it, so a failed write never leaves a cut file.
     std::string temporario = caminho + ".XXXXXX";
     const int fdTemp = ::mkstemp(temporario.data());
     if (fdTemp >= 0) {
         const bool escrito = ::fchmod(fdTemp, 0644) == 0 && escreverTudo(fdTemp, texto);
         const bool fechado = ::close(fdTemp) == 0;
-        if (escrito && fechado && ::rename(temporario.c_str(), caminho.c_str()) == 0) return;
+        if (escrito && fechado && ::rename(temporario.c_str(), caminho.c_str()) == 0) return true;
         ::unlink(temporario.c_str());
-        if (escrito && fechado) return;  // the file itself cannot be replaced: give up silently
+        if (escrito && fechado) return false;  // the file itself cannot be replaced
     }
     // No new file can be made in the folder: write in place when the file itself is writable.
     const int fd = ::open(caminho.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) return;  // not writable: this run's settings are lost without notice
-    escreverTudo(fd, texto);
-    ::close(fd);
+    if (fd < 0) return false;
+    const bool escrito = escreverTudo(fd, texto);
+    return ::close(fd) == 0 && escrito;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The user's settings, kept between runs in "<program name>.ini" beside the program:
+// The user's settings, kept between runs in "<program name>.ini":
 //
 //   [geral]
 //   idioma=<display name of the language>
@@ -8,7 +8,12 @@
 //
 // Reading never fails: a missing file, section or key gives the defaults (empty name, 0, 0), and
 // a tuning index or system type that is no decimal integer sets both numbers to 0. Writing
-// replaces the whole file with exactly those four lines (CR LF each) and fails silently.
+// replaces the whole file with exactly those four lines (CR LF each), or says that it could not.
+//
+// Where the file lives: beside the program when the program's folder takes new files (a
+// portable folder, such as the build's or an unpacked copy); otherwise, as for an installed
+// program, in the user's configuration folder: $XDG_CONFIG_HOME/tessarin/ (by default
+// ~/.config/tessarin/), created when first written.
 
 #include <string>
 
@@ -28,14 +33,15 @@ public:
     // The settings file's name without its folder.
     std::string getNomeArquivo() const;
 
-    // Keeps the three values and writes the file.
-    void salvar(int afinacaoSelecionada, int tipoSistema, const std::string& idioma);
+    // Keeps the three values and writes the file. False when it could not be written (the
+    // values stay in memory for this run).
+    bool salvar(int afinacaoSelecionada, int tipoSistema, const std::string& idioma);
 
-    // Where the settings file lives: "<pasta>/<nomePrograma>.ini". By default the running
-    // program's folder and file name; tests point it elsewhere. Empty arguments restore the
-    // default.
+    // The program's folder and file name the settings place is chosen from. By default the
+    // running program's; tests point it elsewhere. Empty arguments restore the default.
     static void setLocal(const std::string& pasta, const std::string& nomePrograma);
-    // Full path of the settings file.
+    // Full path of the settings file: "<program folder>/<program name>.ini" when that folder
+    // takes new files, else "<user configuration folder>/tessarin/<program name>.ini".
     static std::string caminhoArquivo();
 
 private:

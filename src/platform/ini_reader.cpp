@@ -1,7 +1,6 @@
 #include "ini_reader.h"
 
 #include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -73,8 +72,12 @@ std::string lerValorIni(const std::string& caminho, std::string_view secao, std:
                         const std::string& padrao) {
     std::ifstream arquivo(caminho, std::ios::binary);
     if (!arquivo) return padrao;
-    const std::string conteudo((std::istreambuf_iterator<char>(arquivo)),
-                               std::istreambuf_iterator<char>());
+    // Read through the stream, which turns a read error (such as a folder in the file's place)
+    // into its bad state instead of an exception.
+    std::string conteudo;
+    char bloco[4096];
+    while (arquivo.read(bloco, sizeof bloco) || arquivo.gcount() > 0)
+        conteudo.append(bloco, static_cast<std::size_t>(arquivo.gcount()));
     if (arquivo.bad()) return padrao;
     return lerValorIniTexto(conteudo, secao, chave, padrao);
 }

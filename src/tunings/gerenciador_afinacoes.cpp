@@ -1,7 +1,17 @@
 #include "gerenciador_afinacoes.h"
 
 #include "errors.h"
+#include "program_path.h"
 #include "xml_afinacao_parser.h"
+
+namespace {
+
+std::string& pastaPadrao() {
+    static std::string pasta;
+    return pasta;
+}
+
+}  // namespace
 
 GerenciadorAfinacoes* GerenciadorAfinacoes::getInstancia() {
     // Deliberately never destroyed: it lives until the process ends.
@@ -12,8 +22,17 @@ GerenciadorAfinacoes* GerenciadorAfinacoes::getInstancia() {
 
 GerenciadorAfinacoes::GerenciadorAfinacoes(const XMLAfinacaoParser& leitor) : leitor_(leitor) {}
 
+void GerenciadorAfinacoes::setPastaPadrao(const std::string& pasta) {
+    pastaPadrao() = pasta;
+}
+
+std::string GerenciadorAfinacoes::caminhoArquivoPadrao() {
+    const std::string pasta = pastaPadrao().empty() ? programDir() : pastaPadrao();
+    return pasta + "/" + kArquivoAfinacoes;
+}
+
 void GerenciadorAfinacoes::carregar() {
-    carregar(kArquivoAfinacoes);
+    carregar(caminhoArquivoPadrao());
 }
 
 void GerenciadorAfinacoes::carregar(const std::string& nomeArquivo) {

@@ -17,10 +17,15 @@ public:
     // The process's manager, created on the first call with the process's reader; nothing is
     // loaded yet.
     static GerenciadorAfinacoes* getInstancia();
+    // The folder carregar() reads the tuning file from: by default the running program's folder,
+    // whatever the current directory; tests point it elsewhere. Empty restores the default.
+    static void setPastaPadrao(const std::string& pasta);
+    // Full path of the tuning file carregar() reads.
+    static std::string caminhoArquivoPadrao();
 
     explicit GerenciadorAfinacoes(const XMLAfinacaoParser& leitor);
 
-    // Reads "Afinacoes.xml" from the current directory and makes the first tuning current.
+    // Reads "Afinacoes.xml" from the program's folder and makes the first tuning current.
     // The reader's errors pass through (EFOpenError, EConvertError); a file without any usable
     // tuning raises Exception with an empty message. On any error the tunings loaded before
     // stay as they were.

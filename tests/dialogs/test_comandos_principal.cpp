@@ -41,6 +41,9 @@ public:
         enderecos.push_back(texto);
         return true;
     }
+    bool abrirArquivoNoNavegador(const std::string& caminho) override {
+        return abrirNoNavegador(caminho);
+    }
 };
 
 class ContadorBuffers : public TComponent {
@@ -162,6 +165,24 @@ TEST_F(ComandosPrincipalTest, HelpAndTheWebPageOpenInTheBrowserUnchangedOrSayWha
     const MensagemMostrada erro{AmbientePrincipal::texto("geral", "erroAbrirNavegador"),
                                 AmbientePrincipal::texto("geral", "nomeAplicacao")};
     EXPECT_THAT(ambiente.mensagens, ElementsAre(erro, erro));
+}
+
+// Help from a program folder whose name Windows-1252 cannot spell (a Cyrillic and Chinese home
+// folder): the page is found and the browser gets its path as the file system spells it.
+TEST_F(ComandosPrincipalTest, HelpOpensFromAProgramFolderWithAnyCharactersInItsName) {
+    const std::filesystem::path pasta =
+        std::filesystem::path(ambiente.pasta()) / "Тюнер 调音器 – ÿ";
+    const std::string ajuda =
+        pasta.string() + "/" + AmbientePrincipal::texto("parametros", "caminhoAjuda");
+    std::filesystem::create_directories(std::filesystem::path(ajuda).parent_path());
+    std::ofstream(ajuda) << "<html></html>";
+    TformPrincipal::Opcoes opcoes = ambiente.opcoes();
+    opcoes.pastaPrograma = pasta.string();
+    form = std::make_unique<TformPrincipal>(opcoes);
+    mostrar();
+    QTest::keyClick(form.get(), Qt::Key_F1);
+    EXPECT_THAT(lancamentos->enderecos, ElementsAre(ajuda));
+    EXPECT_THAT(ambiente.mensagens, IsEmpty());
 }
 
 TEST_F(ComandosPrincipalTest, TheAssistantTakesTheCaptureDeviceAndHandsItBack) {

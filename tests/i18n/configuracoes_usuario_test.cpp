@@ -1,6 +1,10 @@
 #include "configuracoes_usuario.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <map>
+#include <optional>
 
 #include "pasta_temporaria.h"
 
@@ -68,21 +72,85 @@ TEST_F(ConfiguracoesUsuarioTest, SaveWritesExactlyFourLines) {
     EXPECT_EQ(ConfiguracoesUsuario().getAfinacaoSelecionada(), -4);
 }
 
-TEST_F(ConfiguracoesUsuarioTest, SaveFailsSilentlyKeepingValuesInMemory) {
-    ConfiguracoesUsuario::setLocal(pasta.arquivo("naoExiste"), "tessarin");
+// The variables of the user's folders, set for one test and restored after it.
+class Variaveis {
+public:
+    ~Variaveis() {
+        for (const auto& [nome, valor] : anteriores_) {
+            if (valor) {
+                ::setenv(nome.c_str(), valor->c_str(), 1);
+            } else {
+                ::unsetenv(nome.c_str());
+            }
+        }
+    }
+    void definir(const std::string& nome, const char* valor) {
+        if (anteriores_.count(nome) == 0) {
+            const char* antes = ::getenv(nome.c_str());
+            anteriores_[nome] = antes ? std::optional<std::string>(antes) : std::nullopt;
+        }
+        if (valor) {
+            ::setenv(nome.c_str(), valor, 1);
+        } else {
+            ::unsetenv(nome.c_str());
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> anteriores_;
+};
+
+// An installed program's folder takes no new files (a folder that does not exist stands in for
+// it here, root being allowed to write anywhere else): the settings go to the user's
+// configuration folder, which is created on the first save and read on the next start.
+TEST_F(ConfiguracoesUsuarioTest, AProgramFolderThatTakesNoFilesSendsThemToTheUsersConfiguration) {
+    Variaveis variaveis;
+    const std::string configuracao = pasta.arquivo("config");
+    variaveis.definir("XDG_CONFIG_HOME", configuracao.c_str());
+    ConfiguracoesUsuario::setLocal(pasta.arquivo("instalado"), "tessarin");
+    EXPECT_EQ(ConfiguracoesUsuario::caminhoArquivo(), configuracao + "/tessarin/tessarin.ini");
+    EXPECT_EQ(ConfiguracoesUsuario::lerIdioma(), "");
+
     ConfiguracoesUsuario c;
-    EXPECT_NO_THROW(c.salvar(5, 1, "English"));
+    EXPECT_TRUE(c.salvar(2, 1, "Español"));
+    EXPECT_EQ(pasta.ler("config/tessarin/tessarin.ini"),
+              "[geral]\r\nidioma=Español\r\nafinacaoSelecionada=2\r\ntipoSistema=1\r\n");
+    for (const char* criada : {"config", "config/tessarin"}) {
+        EXPECT_EQ(std::filesystem::status(pasta.arquivo(criada)).permissions(),
+                  std::filesystem::perms::owner_all)
+            << criada;
+    }
+    EXPECT_EQ(ConfiguracoesUsuario::lerIdioma(), "Español");
+    EXPECT_EQ(ConfiguracoesUsuario().getAfinacaoSelecionada(), 2);
+    EXPECT_FALSE(std::filesystem::exists(pasta.arquivo("instalado")));
+
+    // Without XDG_CONFIG_HOME, or with a relative one (which does not count), ~/.config.
+    variaveis.definir("HOME", pasta.arquivo("casa").c_str());
+    for (const char* valor : {static_cast<const char*>(nullptr), "", "relativa/config"}) {
+        variaveis.definir("XDG_CONFIG_HOME", valor);
+        EXPECT_EQ(ConfiguracoesUsuario::caminhoArquivo(),
+                  pasta.arquivo("casa") + "/.config/tessarin/tessarin.ini");
+    }
+}
+
+TEST_F(ConfiguracoesUsuarioTest, ASaveThatFailsSaysSoAndKeepsTheValuesInMemory) {
+    // A settings "file" that is a folder can be neither replaced nor written.
+    std::filesystem::create_directory(pasta.arquivo("tessarin.ini"));
+    ConfiguracoesUsuario c;
+    EXPECT_FALSE(c.salvar(5, 1, "English"));
     EXPECT_EQ(c.getAfinacaoSelecionada(), 5);
     EXPECT_EQ(c.getTipoSistema(), 1);
     EXPECT_EQ(ConfiguracoesUsuario::getIdioma(), "English");
-    EXPECT_FALSE(std::filesystem::exists(pasta.arquivo("naoExiste")));
-
-    // A settings "file" that is a folder can be neither replaced nor written.
-    ConfiguracoesUsuario::setLocal(pasta.caminho(), "tessarin");
-    std::filesystem::create_directory(pasta.arquivo("tessarin.ini"));
-    EXPECT_NO_THROW(c.salvar(1, 2, "English"));
     EXPECT_TRUE(std::filesystem::is_directory(pasta.arquivo("tessarin.ini")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pasta.caminho()),
                             std::filesystem::directory_iterator()),
               1);
+
+    // A user configuration folder that cannot be made (a file holds its name).
+    Variaveis variaveis;
+    pasta.escrever("arquivo", "x");
+    variaveis.definir("XDG_CONFIG_HOME", pasta.arquivo("arquivo").c_str());
+    ConfiguracoesUsuario::setLocal(pasta.arquivo("instalado"), "tessarin");
+    EXPECT_FALSE(c.salvar(1, 2, "English"));
+    EXPECT_EQ(pasta.ler("arquivo"), "x");
 }

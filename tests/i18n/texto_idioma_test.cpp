@@ -58,6 +58,8 @@ TEST(IniReader, WindowsProfileRules) {
     EXPECT_EQ(lerValorIniTexto(ini, "semSecao", "x", "p"), "p");
     EXPECT_EQ(lerValorIniTexto(ini, "geral", "nova", "p"), "p");  // only the first [geral] is read
     EXPECT_EQ(lerValorIni("/nao/existe.ini", "geral", "idioma", "p"), "p");
+    // A folder where the file should be cannot be read: the default, not an error.
+    EXPECT_EQ(lerValorIni("/tmp", "geral", "idioma", "p"), "p");
 }
 
 TEST(TextoIdioma, NoTextEverHoldsAHash) {

@@ -10,6 +10,7 @@
 
 #include "aplicacao.h"
 #include "configuracoes_usuario.h"
+#include "gerenciador_afinacoes.h"
 #include "gerenciador_idiomas.h"
 #include "terminacao.h"
 #include "utilgui.h"
@@ -63,8 +64,7 @@ AmbientePrincipal::AmbientePrincipal(const char* afinacoes, bool comIdioma) {
     std::string modelo = (std::filesystem::temp_directory_path() / "tessarin-mw-XXXXXX").string();
     if (::mkdtemp(modelo.data()) == nullptr) std::abort();
     pasta_ = modelo;
-    diretorioAnterior_ = std::filesystem::current_path().string();
-    std::filesystem::current_path(pasta_);
+    GerenciadorAfinacoes::setPastaPadrao(pasta_);
     if (afinacoes != nullptr) std::ofstream(pasta_ + "/Afinacoes.xml") << afinacoes;
 
     setMostradorMensagem([this](const std::string& texto, const std::string& titulo) {
@@ -82,8 +82,8 @@ AmbientePrincipal::AmbientePrincipal(const char* afinacoes, bool comIdioma) {
 AmbientePrincipal::~AmbientePrincipal() {
     setMostradorMensagem({});
     ConfiguracoesUsuario::setLocal("", "");
+    GerenciadorAfinacoes::setPastaPadrao("");
     std::error_code erro;
-    std::filesystem::current_path(diretorioAnterior_, erro);
     std::filesystem::remove_all(pasta_, erro);
 }
 

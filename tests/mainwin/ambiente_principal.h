@@ -1,7 +1,7 @@
 #pragma once
 // One main-window test's surroundings: the application object, the shipped languages with
-// English current, a scratch folder that is the current directory (tuning file) and holds the
-// settings file, messages recorded instead of shown, the recording MIDI driver library, and a
+// English current, a scratch folder that stands for the program's folder (tuning file) and holds
+// the settings file, messages recorded instead of shown, the recording MIDI driver library, and a
 // clock the test moves.
 
 #include <QApplication>
@@ -57,7 +57,6 @@ public:
 
 private:
     std::string pasta_;
-    std::string diretorioAnterior_;
 };
 
 // Records what every widget inside one window paints, in the window's coordinates.

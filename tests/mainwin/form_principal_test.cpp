@@ -11,11 +11,13 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 
 #include "ambiente_principal.h"
+#include "aplicacao.h"
 #include "configuracoes_usuario.h"
 #include "controle_imagem.h"
 #include "fft.h"
@@ -124,8 +126,8 @@ TEST_F(FormPrincipalTest, ConstructionAppliesLanguageAudioNumbersAndTheFirstTuni
 
     EXPECT_EQ(form->size(), QSize(802, 532));
     EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(TAplicacao::titulo(), AmbientePrincipal::texto("geral", "tituloAplicacao"));
     EXPECT_EQ(form->windowTitle(), textoIdioma("geral", "nomeAplicacao"));
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), textoIdioma("geral", "tituloAplicacao"));
     EXPECT_EQ(form->lblTextoCorda()->text(), textoIdioma(kSecao, "lblTextoCorda"));
     EXPECT_EQ(form->lblTextoPonteiro()->text(), textoIdioma(kSecao, "lblTextoPonteiro"));
     EXPECT_EQ(form->lblCordaAfinada()->text(), textoIdioma(kSecao, "lblCordaAfinada"));
@@ -372,6 +374,22 @@ TEST_F(FormPrincipalTest, ClosingSavesTheSettingsAndTheNextWindowRestoresTheTuni
     QCloseEvent pedido;
     QApplication::sendEvent(outra.get(), &pedido);
     EXPECT_NE(ambiente.lerConfiguracoes().find("afinacaoSelecionada=0\r\n"), std::string::npos);
+}
+
+// A settings file that cannot be written (here a folder stands in its place): the user is told
+// where, once, however often the window is closed.
+TEST_F(FormPrincipalTest, SettingsThatCannotBeSavedAreReportedOnce) {
+    std::filesystem::create_directory(ambiente.caminhoConfiguracoes());
+    auto form = criar();
+    ASSERT_TRUE(form->construida());
+    EXPECT_TRUE(form->close());
+    QCloseEvent pedido;
+    QApplication::sendEvent(form.get(), &pedido);
+    const MensagemMostrada aviso{
+        AmbientePrincipal::texto("geral", "erroSalvarConfiguracoes") + "\r\n" +
+            ambiente.caminhoConfiguracoes(),
+        AmbientePrincipal::texto("geral", "nomeAplicacao")};
+    EXPECT_THAT(ambiente.mensagens, ElementsAre(aviso));
 }
 
 TEST_F(FormPrincipalTest, ASavedTuningTheNeckCannotShowGivesWayToTheFirstItCan) {

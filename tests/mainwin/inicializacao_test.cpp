@@ -180,7 +180,7 @@ public:
 
 TEST(Aplicacao, AnErrorInAnEventHandlerIsShownAndTheProgramGoesOn) {
     AmbientePrincipal ambiente;
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Tessarin - Tuner"));
+    TAplicacao::setTitulo("Tessarin - Tuner");
     Falhador falhador;
     QCoreApplication::postEvent(&falhador, new QEvent(QEvent::User));
     QCoreApplication::postEvent(&falhador, new QEvent(QEvent::Type(QEvent::User + 1)));

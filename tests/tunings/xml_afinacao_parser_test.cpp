@@ -13,6 +13,7 @@
 
 #include "errors.h"
 #include "gerenciador_afinacoes.h"
+#include "program_path.h"
 
 namespace {
 
@@ -55,26 +56,40 @@ protected:
     XMLAfinacaoParser leitor;
 };
 
-// A scratch folder that is the current directory while the test runs.
-class PastaCorrente {
+// A scratch folder, removed with its files.
+class PastaTemporaria {
 public:
-    PastaCorrente() {
+    PastaTemporaria() {
         char modelo[] = "/tmp/tessarin-afinacoes-XXXXXX";
         caminho_ = ::mkdtemp(modelo);
-        anterior_ = std::filesystem::current_path();
-        std::filesystem::current_path(caminho_);
     }
-    ~PastaCorrente() {
-        std::filesystem::current_path(anterior_);
-        std::filesystem::remove_all(caminho_);
-    }
+    ~PastaTemporaria() { std::filesystem::remove_all(caminho_); }
     void escrever(const std::string& nome, const std::string& conteudo) const {
         std::ofstream(caminho_ + "/" + nome, std::ios::binary) << conteudo;
     }
+    const std::string& caminho() const { return caminho_; }
 
 private:
     std::string caminho_;
+};
+
+// A scratch folder that is the current directory while the test runs.
+class PastaCorrente : public PastaTemporaria {
+public:
+    PastaCorrente() : anterior_(std::filesystem::current_path()) {
+        std::filesystem::current_path(caminho());
+    }
+    ~PastaCorrente() { std::filesystem::current_path(anterior_); }
+
+private:
     std::filesystem::path anterior_;
+};
+
+// The manager's tuning folder while the test runs.
+class PastaDasAfinacoes : public PastaTemporaria {
+public:
+    PastaDasAfinacoes() { GerenciadorAfinacoes::setPastaPadrao(caminho()); }
+    ~PastaDasAfinacoes() { GerenciadorAfinacoes::setPastaPadrao(""); }
 };
 
 }  // namespace
@@ -245,8 +260,27 @@ TEST(LeitorAfinacoesArquivo, MissingFileRaisesFileOpenErrorWithoutMessage) {
     EXPECT_TRUE(leitor.lerAfinacoes("vazio.xml").empty());
 }
 
-TEST(GerenciadorAfinacoes, LoadsFromTheCurrentDirectoryAndKeepsIndexesInRange) {
-    PastaCorrente pasta;
+TEST(GerenciadorAfinacoes, ReadsTheProgramsFolderWhateverTheCurrentDirectory) {
+    GerenciadorAfinacoes::setPastaPadrao("");
+    EXPECT_EQ(GerenciadorAfinacoes::caminhoArquivoPadrao(), programDir() + "/Afinacoes.xml");
+
+    // A tuning file in the current directory is not the program's.
+    PastaCorrente corrente;
+    corrente.escrever("Afinacoes.xml",
+                      documento(afinacao("<instrumento>alheia</instrumento><numeroCordas>1"
+                                         "</numeroCordas>" + notas({"40"}))));
+    PastaDasAfinacoes pasta;
+    pasta.escrever("Afinacoes.xml",
+                   documento(afinacao("<instrumento>propria</instrumento><numeroCordas>1"
+                                      "</numeroCordas>" + notas({"40"}))));
+    XMLAfinacaoParser leitor;
+    GerenciadorAfinacoes gerenciador(leitor);
+    gerenciador.carregar();
+    EXPECT_EQ(gerenciador.getAfinacaoAtual().getInstrumento(), "propria");
+}
+
+TEST(GerenciadorAfinacoes, LoadsItsFileAndKeepsIndexesInRange) {
+    PastaDasAfinacoes pasta;
     XMLAfinacaoParser leitor;
     GerenciadorAfinacoes gerenciador(leitor);
     EXPECT_THROW(gerenciador.getAfinacaoAtual(), Exception);  // nothing loaded yet

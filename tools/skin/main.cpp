@@ -3,11 +3,11 @@
 //
 //   tessarin-skin render TEMPLATE OUT --size WxH [--texts FILE] [--images DIR] [--rsvg PATH]
 //                 [--format png|png-alpha|jpeg] [--quality Q] [--scratch PATH]
-//                 [--key-base NAME X Y | --key-alpha RRGGBB] [--var NAME=VALUE]...
+//                 [--key-base NAME X Y | --key-alpha RRGGBB] [--var NAME=VALUE]... [--scale]
 //   tessarin-skin sheet LAYOUT OUT [--texts FILE]
 //
 // render: fills the template's texts from the language source, inlines the pictures it draws
-// over, has rsvg-convert draw it, checks the size, then writes an opaque PNG, a PNG with alpha,
+// over, has rsvg-convert draw it (scaled to --size with --scale), checks the size, then writes an opaque PNG, a PNG with alpha,
 // a colour-keyed PNG (key black) or a JPEG.
 
 #include <sys/stat.h>
@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
+#include <QStringList>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -101,7 +102,8 @@ int render(int argc, char** argv) {
                                  {"--key-base", 3},
                                  {"--key-alpha", 1},
                                  {"--var", 1},
-                                 {"--scratch", 1}});
+                                 {"--scratch", 1},
+                                 {"--scale", 0}});
     if (args.positional.size() != 2) throw std::runtime_error("render TEMPLATE OUT ...");
     const std::string templatePath = args.positional[0], outPath = args.positional[1];
     int width = 0, height = 0;
@@ -127,9 +129,12 @@ int render(int argc, char** argv) {
 
     QProcess rsvg;
     rsvg.setProcessChannelMode(QProcess::ForwardedChannels);
-    rsvg.start(
-        QString::fromStdString(option(args, "--rsvg", "rsvg-convert")),
-        {"-f", "png", "-o", QString::fromStdString(rawPath), QString::fromStdString(svgPath)});
+    QStringList rsvgArgs = {"-f", "png", "-o", QString::fromStdString(rawPath)};
+    // A drawing made at one size and wanted at others (the icon) is scaled to --size.
+    if (args.options.count("--scale"))
+        rsvgArgs << "-w" << QString::number(width) << "-h" << QString::number(height);
+    rsvg.start(QString::fromStdString(option(args, "--rsvg", "rsvg-convert")),
+               rsvgArgs << QString::fromStdString(svgPath));
     if (!rsvg.waitForFinished(120000) || rsvg.exitStatus() != QProcess::NormalExit ||
         rsvg.exitCode() != 0)
         throw std::runtime_error("rsvg-convert failed on " + svgPath);

@@ -7,7 +7,8 @@
 #       Starts the server and prints the environment its clients need, one NAME=value per line:
 #       XDG_RUNTIME_DIR (the folder), PIPEWIRE_RUNTIME_DIR, and ALSA_CONFIG_PATH, which points
 #       ALSA's default PCM at the server through the `pulse` plugin. Exit status 0 when the
-#       server answers, 77 when no sound server is installed, 1 when it did not start.
+#       server answers, 77 when no sound server is installed, 1 when it did not start (the step
+#       that failed and the servers' logs then go to standard error).
 #   tools/private-sound-server.sh stop <runtime folder>
 #       Stops the server started in that folder, and only that one.
 #   tools/private-sound-server.sh kind
@@ -39,7 +40,7 @@ tipo() {
       return 0
       ;;
   esac
-  if tem pipewire && tem pipewire-pulse && [ -n "$(gerenciador_sessao)" ]; then
+  if tem pipewire && tem pipewire-pulse && tem dbus-daemon && [ -n "$(gerenciador_sessao)" ]; then
     echo pipewire
   elif tem pulseaudio; then
     echo pulseaudio
@@ -48,13 +49,28 @@ tipo() {
   fi
 }
 
-# Waits up to five seconds for the server to answer.
-responde() {
-  for _ in $(seq 50); do
-    pactl info >/dev/null 2>&1 && return 0
+# Says which step failed (the caller then shows the servers' logs).
+falhou() {
+  echo "private-sound-server: $*" >&2
+  return 1
+}
+
+# Waits up to ten seconds (a loaded machine) for the condition, tried every 0.1 s.
+esperar() {
+  for _ in $(seq 100); do
+    "$@" && return 0
     sleep 0.1
   done
   return 1
+}
+
+responde() { pactl info >/dev/null 2>&1; }
+tem_soquete() { [ -S "$1" ]; }
+tem_monitor() { pactl list short sources 2>/dev/null | grep -q 'tone\.monitor'; }
+# The session manager keeps the default devices: until it runs, the server refuses to set one.
+monitor_padrao() {
+  pactl set-default-source tone.monitor >/dev/null 2>&1 &&
+    [ "$(pactl get-default-source 2>/dev/null)" = tone.monitor ]
 }
 
 # A daemon of the PipeWire kind, started in the background with its pid kept in the folder.
@@ -66,28 +82,26 @@ iniciar_daemon() {
 }
 
 iniciar_pipewire() {
-  # Nothing of the user's: no configuration, no saved state, no session bus (a session
-  # manager on the user's bus would reserve the user's real devices).
+  # Nothing of the user's: no configuration, no saved state, and a session bus of its own (the
+  # session manager needs one; on the user's bus it would reserve the user's real devices).
   export XDG_CONFIG_HOME=$pasta/config XDG_STATE_HOME=$pasta/state
-  export DBUS_SESSION_BUS_ADDRESS=unix:path=$pasta/no-bus
-  unset DBUS_SYSTEM_BUS_ADDRESS PIPEWIRE_REMOTE
+  export DBUS_SESSION_BUS_ADDRESS=unix:path=$pasta/bus
+  unset PIPEWIRE_REMOTE
+  iniciar_daemon dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
+  esperar tem_soquete "$pasta/bus" || falhou "the session bus did not start" || return 1
   mkdir -p "$XDG_CONFIG_HOME/wireplumber/main.lua.d" "$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d" \
     "$XDG_STATE_HOME"
   # The session manager links streams to the null sink; it must not look for sound cards,
   # cameras or Bluetooth devices.
-  cat >"$XDG_CONFIG_HOME/wireplumber/main.lua.d/90-private.lua" <<'EOF'
+  cat >"$XDG_CONFIG_HOME/wireplumber/main.lua.d/60-private.lua" <<'EOF'
 alsa_monitor.enabled = false
 v4l2_monitor.enabled = false
 libcamera_monitor.enabled = false
 EOF
-  echo 'bluez_monitor.enabled = false' >"$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d/90-private.lua"
+  echo 'bluez_monitor.enabled = false' >"$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d/60-private.lua"
 
   iniciar_daemon pipewire
-  for _ in $(seq 50); do
-    [ -S "$pasta/pipewire-0" ] && break
-    sleep 0.1
-  done
-  [ -S "$pasta/pipewire-0" ] || return 1
+  esperar tem_soquete "$pasta/pipewire-0" || falhou "pipewire did not start" || return 1
   local sessao
   sessao=$(gerenciador_sessao)
   if [ "$sessao" = pipewire-media-session ]; then
@@ -96,22 +110,20 @@ EOF
     iniciar_daemon wireplumber
   fi
   iniciar_daemon pipewire-pulse
-  responde || return 1
-  pactl load-module module-null-sink sink_name=tone >/dev/null || return 1
-  for _ in $(seq 50); do
-    pactl list short sources 2>/dev/null | grep -q 'tone\.monitor' && break
-    sleep 0.1
-  done
-  pactl set-default-source tone.monitor
+  esperar responde || falhou "pipewire-pulse does not answer" || return 1
+  pactl load-module module-null-sink sink_name=tone >/dev/null ||
+    falhou "the null sink could not be made" || return 1
+  esperar tem_monitor || falhou "the null sink's monitor did not appear" || return 1
+  esperar monitor_padrao || falhou "the monitor could not be made the default source"
 }
 
 iniciar_pulseaudio() {
   pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disable-shm=yes \
     --log-target=file:"$pasta/pulseaudio.log" \
     --load=module-native-protocol-unix --load="module-null-sink sink_name=tone" \
-    >/dev/null 2>&1 || return 1
-  responde || return 1
-  pactl set-default-source tone.monitor
+    >/dev/null 2>&1 || falhou "pulseaudio did not start" || return 1
+  esperar responde || falhou "pulseaudio does not answer" || return 1
+  esperar monitor_padrao || falhou "the monitor could not be made the default source"
 }
 
 parar_daemon() {
@@ -120,11 +132,8 @@ parar_daemon() {
   pid=$(cat "$arquivo")
   rm -f "$arquivo"
   kill "$pid" 2>/dev/null || return 0
-  for _ in $(seq 50); do
-    kill -0 "$pid" 2>/dev/null || return 0
-    sleep 0.05
-  done
-  kill -9 "$pid" 2>/dev/null || true
+  esperar_fim() { ! kill -0 "$pid" 2>/dev/null; }
+  esperar esperar_fim || kill -9 "$pid" 2>/dev/null || true
 }
 
 case "$comando" in
@@ -159,7 +168,7 @@ case "$comando" in
         XDG_RUNTIME_DIR=$pasta pulseaudio --kill 2>/dev/null || true
         ;;
       pipewire)
-        for daemon in pipewire-pulse wireplumber pipewire-media-session pipewire; do
+        for daemon in pipewire-pulse wireplumber pipewire-media-session pipewire dbus-daemon; do
           parar_daemon "$daemon"
         done
         ;;

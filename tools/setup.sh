@@ -51,13 +51,15 @@ TEST_PACKAGES=(
   xvfb x11-apps x11-utils imagemagick xdotool sox libxcb1-dev
   # checks of the Debian package, its menu entry and its AppStream data
   lintian appstream desktop-file-utils
+  # a Wayland session: the Weston compositor and Qt's wayland platform
+  weston qt6-wayland
   # the sound server's command-line clients (pactl, paplay, parec) speak to either server
   pulseaudio-utils
 )
 
 # The private sound server of the tests: the desktop's own kind.
 if installed pipewire-pulse; then
-  TEST_PACKAGES+=(pipewire pipewire-pulse)
+  TEST_PACKAGES+=(pipewire pipewire-pulse dbus-daemon)
   if ! installed wireplumber && ! installed pipewire-media-session; then
     TEST_PACKAGES+=(wireplumber)
   fi

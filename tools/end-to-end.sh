@@ -22,7 +22,7 @@ set -euo pipefail
 
 build=${1:-build}
 saida=${2:-docs}
-som="$(dirname "$0")/private-sound-server.sh"
+source "$(dirname "$0")/sessao-teste.sh"
 bash "$som" kind >/dev/null || { echo "end-to-end: no sound server is installed" >&2; exit 77; }
 for programa in Xvfb pactl paplay sox convert import xwininfo xdotool; do
   command -v "$programa" >/dev/null || { echo "end-to-end: $programa is missing" >&2; exit 77; }
@@ -32,33 +32,15 @@ app_origem=$(cd "$build/tessarin" && pwd)
 mkdir -p "$saida"
 saida=$(cd "$saida" && pwd)
 
-tmp=$(mktemp -d /tmp/tessarin-e2e-XXXXXX)
-pids=()
+sessao_iniciar end-to-end
 tom_pid=""
-terminar() {
-  [ -n "$tom_pid" ] && kill "$tom_pid" 2>/dev/null || true
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  bash "$som" stop "$tmp/run" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap terminar EXIT
-trap 'exit 143' TERM INT HUP
-
-falhas=0
-falhou() {
-  echo "end-to-end: FAILED: $*" >&2
-  falhas=$((falhas + 1))
-}
-
-cp -a "$app_origem" "$tmp/app"
-printf '[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n' >"$tmp/app/tessarin.ini"
+sessao_ao_terminar() { [ -z "$tom_pid" ] || kill "$tom_pid" 2>/dev/null || true; }
+sessao_programa "$app_origem"
 
 # --- the microphone: a null sink's monitor, fed at real speed --------------------------------
 mkdir -p "$tmp/home"
 export HOME=$tmp/home
-ambiente_som=$(bash "$som" start "$tmp/run") || { echo "end-to-end: the sound server did not start" >&2; exit 1; }
-while IFS= read -r variavel; do export "${variavel?}"; done <<<"$ambiente_som"
+sessao_som
 echo "end-to-end: sound server $(bash "$som" kind)"
 
 # A plucked string, roughly: the fundamental with two overtones, struck every two seconds and
@@ -89,11 +71,7 @@ corda 82.10 "$tmp/afinado.wav"
 corda 84.11 "$tmp/desafinado.wav"
 
 # --- the screen, at 96 dots per inch ------------------------------------------------------------
-Xvfb -displayfd 4 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 4>"$tmp/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
-[ -s "$tmp/display" ] || { echo "end-to-end: Xvfb did not start" >&2; exit 77; }
-export DISPLAY=:$(head -n1 "$tmp/display")
+sessao_xvfb 1024x768
 
 # The window of the given size (the program's windows are told apart by their sizes).
 janela_de() {

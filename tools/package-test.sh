@@ -20,34 +20,17 @@
 set -euo pipefail
 
 build=$(cd "${1:-build}" && pwd)
-fonte=$(cd "$(dirname "$0")/.." && pwd)
-som=$fonte/tools/private-sound-server.sh
+source "$(dirname "$0")/sessao-teste.sh"
 for programa in cpack lintian appstreamcli desktop-file-validate dpkg-deb Xvfb xwininfo xdotool \
   setpriv; do
   command -v "$programa" >/dev/null || { echo "package-test: $programa is missing" >&2; exit 77; }
 done
 bash "$som" kind >/dev/null || { echo "package-test: no sound server is installed" >&2; exit 77; }
 
-tmp=$(mktemp -d /tmp/tessarin-package-XXXXXX)
+sessao_iniciar package-test
 chmod 755 "$tmp"
-pids=()
 programa_pid=""
-terminar() {
-  [ -n "$programa_pid" ] && kill "$programa_pid" 2>/dev/null || true
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  [ -d "$tmp/run" ] && como_usuario bash "$som" stop "$tmp/run" 2>/dev/null || true
-  wait 2>/dev/null || true
-  chmod -R u+w "$tmp" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap terminar EXIT
-trap 'exit 143' TERM INT HUP
-
-falhas=0
-falhou() {
-  echo "package-test: FAILED: $*" >&2
-  falhas=$((falhas + 1))
-}
+sessao_ao_terminar() { [ -z "$programa_pid" ] || kill "$programa_pid" 2>/dev/null || true; }
 
 # Runs a command as the user the tuner runs as: this one, or "nobody" for root.
 if [ "$(id -u)" -eq 0 ]; then
@@ -101,14 +84,12 @@ chown "$usuario" "$tmp/casa" "$tmp/outra" "$tmp/run"
 chmod 700 "$tmp/run"
 configuracao=$tmp/casa/config   # XDG_CONFIG_HOME: does not exist yet
 
+# The sound server runs as the tuner's user, like a desktop's.
+sessao_som_pasta=$tmp/run
 ambiente_som=$(HOME=$tmp/casa como_usuario bash "$som" start "$tmp/run") ||
   { echo "package-test: the sound server did not start" >&2; exit 1; }
 
-Xvfb -displayfd 4 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 4>"$tmp/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
-[ -s "$tmp/display" ] || { echo "package-test: Xvfb did not start" >&2; exit 77; }
-export DISPLAY=:$(head -n1 "$tmp/display")
+sessao_xvfb 1024x768
 
 # Every window mapped on the screen, as "<id> <width>x<height>", one a line.
 janelas() {

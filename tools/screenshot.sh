@@ -20,25 +20,14 @@ app_origem=$(cd "$build/tessarin" && pwd)
 mkdir -p "$(dirname "$saida")"
 saida=$(cd "$(dirname "$saida")" && pwd)/$(basename "$saida")
 
-som="$(dirname "$0")/private-sound-server.sh"
-tmp=$(mktemp -d /tmp/tessarin-screenshot-XXXXXX)
-pids=()
-terminar() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  bash "$som" stop "$tmp/run" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap terminar EXIT
-
-cp -a "$app_origem" "$tmp/app"
-printf '[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n' >"$tmp/app/tessarin.ini"
+source "$(dirname "$0")/sessao-teste.sh"
+sessao_iniciar screenshot
+sessao_programa "$app_origem"
 
 # The microphone: a null sink's monitor, fed at real speed.
 mkdir -p "$tmp/home"
 export HOME=$tmp/home
-ambiente_som=$(bash "$som" start "$tmp/run")
-while IFS= read -r variavel; do export "${variavel?}"; done <<<"$ambiente_som"
+sessao_som
 # 84.11 Hz: analyser bin 125, three bins above E2's 122.
 sox -n -r 44100 -c 1 "$tmp/tone.wav" synth 60 sine 84.11 vol 0.5
 # A short latency, as a microphone: captures started on the monitor hear it at once.
@@ -46,15 +35,12 @@ paplay --device=tone --latency-msec=20 "$tmp/tone.wav" &
 pids+=($!)
 
 # The screen, at 96 dots per inch; large enough for the window at twice its size.
-tela=1024x768x24
-if [ "$escala" != 1 ]; then
+if [ "$escala" = 1 ]; then
+  sessao_xvfb 1024x768
+else
   export QT_SCALE_FACTOR=$escala
-  tela=2048x1536x24
+  sessao_xvfb 2048x1536
 fi
-Xvfb -displayfd 4 -screen 0 "$tela" -dpi 96 -nolisten tcp 4>"$tmp/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
-export DISPLAY=:$(head -n1 "$tmp/display")
 
 (cd "$tmp/app" && exec ./tessarin) >"$tmp/tessarin.log" 2>&1 &
 pids+=($!)

@@ -16,8 +16,7 @@ set -euo pipefail
 
 build=$(cd "${1:-build}" && pwd)
 saida=${2:-$build/tests}
-fonte=$(cd "$(dirname "$0")/.." && pwd)
-som=$fonte/tools/private-sound-server.sh
+source "$(dirname "$0")/sessao-teste.sh"
 for programa in weston Xvfb xwininfo xdotool import convert; do
   command -v "$programa" >/dev/null || { echo "wayland-test: $programa is missing" >&2; exit 77; }
 done
@@ -27,36 +26,15 @@ bash "$som" kind >/dev/null || { echo "wayland-test: no sound server is installe
 mkdir -p "$saida"
 saida=$(cd "$saida" && pwd)
 
-tmp=$(mktemp -d /tmp/tessarin-wayland-XXXXXX)
-pids=()
-terminar() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  bash "$som" stop "$tmp/som" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap terminar EXIT
-trap 'exit 143' TERM INT HUP
-
-falhas=0
-falhou() {
-  echo "wayland-test: FAILED: $*" >&2
-  falhas=$((falhas + 1))
-}
-
-cp -a "$build/tessarin" "$tmp/app"
-printf '[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n' >"$tmp/app/tessarin.ini"
+sessao_iniciar wayland-test
+sessao_programa "$build/tessarin"
 mkdir -p "$tmp/run" "$tmp/casa"
 chmod 700 "$tmp/run"
-ambiente_som=$(HOME=$tmp/casa bash "$som" start "$tmp/som") ||
-  { echo "wayland-test: the sound server did not start" >&2; exit 1; }
+export HOME=$tmp/casa
+sessao_som "$tmp/som"
 
 # --- the compositor, in a window of a virtual X screen -------------------------------------------
-Xvfb -displayfd 4 -screen 0 1400x1000x24 -nolisten tcp 4>"$tmp/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
-[ -s "$tmp/display" ] || { echo "wayland-test: Xvfb did not start" >&2; exit 77; }
-export DISPLAY=:$(head -n1 "$tmp/display")
+sessao_xvfb 1400x1000
 # A plain background and no panel: whatever is not the background is the program's window.
 cat >"$tmp/weston.ini" <<'EOF'
 [core]
@@ -79,9 +57,9 @@ done
 [ -n "$saida_weston" ] || { cat "$tmp/weston.log" >&2; echo "wayland-test: Weston did not start" >&2; exit 1; }
 
 # --- the program ---------------------------------------------------------------------------------
-# shellcheck disable=SC2086  # one NAME=value a line
-env $ambiente_som XDG_RUNTIME_DIR="$tmp/run" WAYLAND_DISPLAY=tessarin-wayland \
-  PULSE_SERVER="unix:$tmp/som/pulse/native" QT_QPA_PLATFORM=wayland HOME="$tmp/casa" \
+# The compositor's runtime folder is not the sound server's: the server is named outright.
+env XDG_RUNTIME_DIR="$tmp/run" WAYLAND_DISPLAY=tessarin-wayland \
+  PULSE_SERVER="unix:$tmp/som/pulse/native" QT_QPA_PLATFORM=wayland \
   "$tmp/app/tessarin" >"$tmp/tessarin.log" 2>&1 &
 programa=$!
 pids+=($programa)

@@ -15,10 +15,21 @@ void TEntityStack::Push(const char* pos) {
 }
 
 void TEntityStack::Push(std::unique_ptr<TXMLParser> entityParser, const char* pos) {
+    Push(std::move(entityParser), pos, std::string_view());
+}
+
+void TEntityStack::Push(std::unique_ptr<TXMLParser> entityParser, const char* pos,
+                        std::string_view text) {
     TEntityStackNode n;
     n.ResumePos = pos;
     n.SavedEncoding = encoding_;
     n.EntityParser = std::move(entityParser);
+    if (text.data() != nullptr) {
+        // The scanner stops at a NUL: that is where the text ends for it.
+        const std::size_t nul = text.find('\0');
+        n.TextBegin = text.data();
+        n.TextEnd = text.data() + (nul == std::string_view::npos ? text.size() : nul);
+    }
     nodes_.push_back(std::move(n));
 }
 

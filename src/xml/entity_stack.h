@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TXMLParser;
@@ -17,6 +18,9 @@ struct TEntityStackNode {
     const char* ResumePos = nullptr;           // where scanning goes on after the replacement text
     std::string SavedEncoding;                 // TextEncoding in force when the entry was pushed
     std::unique_ptr<TXMLParser> EntityParser;  // holds an external entity's text, or none
+    // The replacement text read above this entry, up to its end (its first NUL), when known.
+    const char* TextBegin = nullptr;
+    const char* TextEnd = nullptr;
 };
 
 class TEntityStack {
@@ -34,6 +38,8 @@ public:
 
     void Push(const char* pos);
     void Push(std::unique_ptr<TXMLParser> entityParser, const char* pos);
+    // As Push, remembering the replacement text that is read from now on (TextBegin, TextEnd).
+    void Push(std::unique_ptr<TXMLParser> entityParser, const char* pos, std::string_view text);
     // Removes the top entry and returns its resume position (none when the stack is empty).
     // Restores TextEncoding when the entry saved a non-empty one. The entry's external-entity
     // scanner is kept alive until ReleaseRetired, since part positions may still point into it.

@@ -26,6 +26,7 @@
 // classes of their own passing that state around; the scan loop calls into the DOCTYPE reader,
 // never the other way round.
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -66,7 +67,9 @@ public:
 
     // Loads an external entity (or external subset): a relative system id is taken relative to
     // the folder of the document's file, an absolute one as it is. Returns a new scanner holding
-    // the text; its document is empty when the file cannot be read.
+    // the text; its document is empty when the file cannot be read. A file larger than what is
+    // left of the scan's expansion budget is not read at all: the answer is then none. The
+    // scanner asks for each entity once per scan and counts the bytes it got against the budget.
     virtual std::unique_ptr<TXMLParser> LoadExternalEntity(const std::string& systemId,
                                                            const std::string& publicId,
                                                            const std::string& notation);
@@ -129,8 +132,10 @@ private:
     void appendCharRefEncoded(std::string& out, unsigned long code, bool valid, char invalid);
     std::string replaceCharRefs(std::string_view in);
     bool reserveExpansion(std::size_t bytes, std::size_t depth);
-    bool entityText(const TEntityDef& def, std::size_t depth, std::string_view& text,
-                    std::unique_ptr<TXMLParser>& holder);
+    std::size_t budgetLeft() const;
+    bool entityText(const TEntityDef& def, std::size_t depth, std::string_view& text);
+    const TXMLParser* externalEntity(const std::string& systemId, const std::string& publicId,
+                                     const std::string& notation);
 
     // Declarations (xml_dtd.cpp).
     const char* skipEndedTexts(const char* p, int base);
@@ -151,6 +156,15 @@ private:
     // The first ';' (or, with stopAtLt, ';' or '<') at or after `from`, else the text's end;
     // remembered, so that a run of references without a terminator is searched only once.
     const char* findDelim(const char* from, bool stopAtLt);
+    // The end (first NUL) of the text that `p` lies in: the replacement text being read, the
+    // external subset or the document; known without measuring the rest of the text again at
+    // every part.
+    const char* textEnd(const char* p);
+    // The last character of the text from `from` on (one before `from` when it is empty): where
+    // a part that runs to the end of its text ends.
+    const char* lastInText(const char* from) { return textEnd(from) - 1; }
+    // The first `what` at or after `from` within its text, or none.
+    const char* findInText(const char* from, std::string_view what);
     void resetScanState();
 
     std::unique_ptr<char[]> owned_;
@@ -162,7 +176,13 @@ private:
         const char* from = nullptr;
         const char* to = nullptr;
     } semiCache_, semiLtCache_;
-    // Entity declarations that a later declaration replaced: kept, since a replacement text may
-    // be being scanned when it is replaced.
+    // Entity declarations that a later declaration replaced: kept until the next scan starts,
+    // since a replacement text may be being scanned when it is replaced.
     std::vector<std::unique_ptr<TEntityDef>> replacedEntities_;
+    // External entities read during this scan, by system id, public id and notation (none for
+    // one that did not fit in the budget).
+    std::map<std::string, std::unique_ptr<TXMLParser>> externals_;
+    const char* docEndOf_ = nullptr;  // the document whose end docEnd_ is
+    const char* docEnd_ = nullptr;
+    std::string_view subsetText_;  // the external subset being read, if any
 };

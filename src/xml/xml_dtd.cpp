@@ -6,6 +6,7 @@
 // below goes back to the enclosing text at a NUL while the stack is above the level at which the
 // declaration began (`base`), and never pops below it.
 #include <cstring>
+#include <utility>
 
 #include "libxmlparser.h"
 
@@ -139,20 +140,21 @@ void TXMLParser::scanDoctype() {
 void TXMLParser::readExternalSubset(const std::string& systemId, const std::string& publicId) {
     const int base = ResumeStack.Count();
     if (systemId.empty() || static_cast<std::size_t>(base) >= MaxEntityDepth) return;
-    std::unique_ptr<TXMLParser> ext = LoadExternalEntity(systemId, publicId, std::string());
+    // Read (and counted against the budget) once; kept until the next scan, since positions
+    // (the delimiter search's memory) may still point into its text.
+    const TXMLParser* ext = externalEntity(systemId, publicId, std::string());
     if (!ext) return;
-    const char* text = ext->GetDocBuffer();
-    const char* p = std::strstr(text, "<!");
-    if (p && reserveExpansion(std::strlen(text), static_cast<std::size_t>(base))) {
-        for (;;) {
-            p = analyzeSubset(p, base);
-            if (*p == '\0') break;  // analyzeSubset returns at a NUL only at its own level
-            reportError(p);         // a stray ']' or '>' does not end an external subset
-            ++p;
-        }
+    const std::string_view text = ext->GetDocBuffer();
+    const char* p = std::strstr(text.data(), "<!");
+    if (!p) return;
+    const std::string_view outer = std::exchange(subsetText_, text);
+    for (;;) {
+        p = analyzeSubset(p, base);
+        if (*p == '\0') break;  // analyzeSubset returns at a NUL only at its own level
+        reportError(p);         // a stray ']' or '>' does not end an external subset
+        ++p;
     }
-    // Positions (the delimiter search's memory) may still point into its text.
-    ResumeStack.Retire(std::move(ext));
+    subsetText_ = outer;
 }
 
 // At the end of a parameter entity's text opened since `base`, reading goes on after the
@@ -199,10 +201,9 @@ const char* TXMLParser::peReference(const char* pct) {
     const std::string_view name(pct + 1, static_cast<std::size_t>(semi - pct - 1));
     if (const TEntityDef* def = ParameterEntities.Node(name)) {
         std::string_view text;
-        std::unique_ptr<TXMLParser> holder;
-        if (entityText(*def, static_cast<std::size_t>(ResumeStack.Count()), text, holder) &&
+        if (entityText(*def, static_cast<std::size_t>(ResumeStack.Count()), text) &&
             !text.empty()) {
-            ResumeStack.Push(std::move(holder), semi + 1);
+            ResumeStack.Push(nullptr, semi + 1, text);
             return text.data();
         }
     }
@@ -224,8 +225,7 @@ std::string TXMLParser::replacePeRefs(std::string_view in, std::size_t depth) {
             if (const TEntityDef* def =
                     ParameterEntities.Node(in.substr(pct + 1, semi - pct - 1))) {
                 std::string_view text;
-                std::unique_ptr<TXMLParser> holder;
-                if (entityText(*def, depth, text, holder)) {
+                if (entityText(*def, depth, text)) {
                     out += replacePeRefs(text, depth + 1);
                     continue;
                 }
@@ -504,7 +504,7 @@ const char* TXMLParser::readSubsetPI(const char* p) {
         while (*q && !IsXmlWs(*q) && *q != '>' && *q != '?') ++q;
     }
     r.Target.assign(t, q);
-    const char* e = std::strstr(t, "?>");
+    const char* e = findInText(t, "?>");
     if (e) {
         r.Content.assign(q, e > q ? e : q);
         r.Final = e + 1;
@@ -524,8 +524,8 @@ const char* TXMLParser::readSubsetComment(const char* p) {
     TDtdElementRec r;
     r.ElementType = deComment;
     r.Start = p;
-    const char* e = std::strstr(p + 4, "-->");
-    r.Final = e ? e + 2 : lastCharOf(p + 4);
+    const char* e = findInText(p + 4, "-->");
+    r.Final = e ? e + 2 : lastInText(p + 4);
     DtdElementFound(r);
     return r.Final + 1;
 }

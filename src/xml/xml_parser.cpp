@@ -1,5 +1,8 @@
 // TXMLParser: document loading, the scan loop and the markup parts (prolog, comment, processing
 // instruction, tag, CDATA). Text parts and references: xml_references.cpp; DOCTYPE: xml_dtd.cpp.
+#include <string.h>  // memmem
+
+#include <cstdint>
 #include <cstring>
 
 #include "libxmlparser.h"
@@ -32,6 +35,11 @@ void TXMLParser::resetScanState() {
     ended_ = false;
     expansionUsed_ = 0;
     semiCache_ = semiLtCache_ = DelimCache{};
+    // Nothing is being read from these any more.
+    replacedEntities_.clear();
+    externals_.clear();
+    docEndOf_ = docEnd_ = nullptr;
+    subsetText_ = {};
 }
 
 void TXMLParser::Clear() {
@@ -72,6 +80,31 @@ void TXMLParser::SetBuffer(const char* text) {
 
 void TXMLParser::StartScan() {
     resetScanState();
+}
+
+const char* TXMLParser::textEnd(const char* p) {
+    const auto u = [](const char* q) { return reinterpret_cast<std::uintptr_t>(q); };
+    if (ResumeStack.Count() > 0) {
+        const TEntityStackNode& top = ResumeStack.Node(ResumeStack.Count() - 1);
+        if (top.TextBegin && u(p) >= u(top.TextBegin) && u(p) <= u(top.TextEnd))
+            return top.TextEnd;
+    }
+    const char* doc = GetDocBuffer();
+    if (docEndOf_ != doc) {
+        docEndOf_ = doc;
+        docEnd_ = doc + std::strlen(doc);
+    }
+    if (u(p) >= u(doc) && u(p) <= u(docEnd_)) return docEnd_;
+    const char* subset = subsetText_.data();
+    if (subset && u(p) >= u(subset) && u(p) <= u(subset + subsetText_.size()))
+        return subset + subsetText_.size();
+    return p + std::strlen(p);
+}
+
+const char* TXMLParser::findInText(const char* from, std::string_view what) {
+    const char* end = textEnd(from);
+    return static_cast<const char*>(::memmem(from, static_cast<std::size_t>(end - from),
+                                             what.data(), what.size()));
 }
 
 bool TXMLParser::Scan() {
@@ -130,16 +163,16 @@ void TXMLParser::scanProlog() {
         DeclaredEncoding = PartAttributes.Value("encoding");
         DeclaredStandalone = PartAttributes.Value("standalone") == "yes";
     }
-    const char* e = std::strstr(start, "?>");
-    PartEnd = e ? e + 1 : lastCharOf(start);
+    const char* e = findInText(start, "?>");
+    PartEnd = e ? e + 1 : lastInText(start);
     const std::string& enc = PartAttributes.Value("encoding");
     TextEncoding = enc.empty() ? std::string("UTF-8") : upperAscii(enc);
 }
 
 void TXMLParser::scanComment() {
     PartKind = ptComment;
-    const char* e = std::strstr(PartBegin + 4, "-->");
-    PartEnd = e ? e + 2 : lastCharOf(PartBegin + 4);
+    const char* e = findInText(PartBegin + 4, "-->");
+    PartEnd = e ? e + 2 : lastInText(PartBegin + 4);
 }
 
 void TXMLParser::scanPI() {
@@ -151,14 +184,14 @@ void TXMLParser::scanPI() {
         while (*q && !IsXmlWs(*q) && *q != '>' && *q != '?') ++q;
     }
     PartName.assign(t, q);
-    const char* e = std::strstr(t, "?>");
+    const char* e = findInText(t, "?>");
     if (e) {
         // e == t only for "<??>", where the target took the '?' of "?>".
         PartContent.assign(q, e > q ? e : q);
         PartEnd = e + 1;
     } else {
         PartContent.assign(q);
-        PartEnd = lastCharOf(q);
+        PartEnd = lastInText(q);
     }
     const char* stop;
     PartAttributes.Analyze(PartContent.c_str(), stop);
@@ -167,10 +200,10 @@ void TXMLParser::scanPI() {
 void TXMLParser::scanCData() {
     PartKind = ptCData;
     const char* s = PartBegin + 9;
-    const char* e = std::strstr(s, "]]>");
-    const char* contentEnd = e ? e : s + std::strlen(s);
+    const char* e = findInText(s, "]]>");
+    const char* contentEnd = e ? e : textEnd(s);
     PartContent = TranslateEncoding(std::string(s, contentEnd));
-    PartEnd = e ? e + 2 : lastCharOf(s);
+    PartEnd = e ? e + 2 : lastInText(s);
 }
 
 void TXMLParser::scanTag() {
@@ -191,7 +224,7 @@ void TXMLParser::scanTag() {
     PartAttributes.Analyze(q, stop);
     if (*stop == '/' && PartKind == ptStartTag) PartKind = ptEmptyTag;
     const char* e = *stop == '>' ? stop : std::strchr(stop, '>');
-    PartEnd = e ? e : lastCharOf(stop);
+    PartEnd = e ? e : lastInText(stop);
     if (PartKind != ptEndTag) {
         applyAttrDefaults();
         processAttributes();

@@ -39,8 +39,26 @@ bool TXMLParser::reserveExpansion(std::size_t bytes, std::size_t depth) {
     return true;
 }
 
-bool TXMLParser::entityText(const TEntityDef& def, std::size_t depth, std::string_view& text,
-                            std::unique_ptr<TXMLParser>& holder) {
+std::size_t TXMLParser::budgetLeft() const {
+    return expansionUsed_ >= MaxEntityExpansion ? 0 : MaxEntityExpansion - expansionUsed_;
+}
+
+// The text of an external entity, read at most once per scan. The bytes read count against the
+// expansion budget (as each use of them does, later); a file larger than what is left of the
+// budget is not read at all, and is none.
+const TXMLParser* TXMLParser::externalEntity(const std::string& systemId,
+                                             const std::string& publicId,
+                                             const std::string& notation) {
+    std::string key = systemId;
+    key.append(1, '\0').append(publicId).append(1, '\0').append(notation);
+    const auto known = externals_.find(key);
+    if (known != externals_.end()) return known->second.get();
+    std::unique_ptr<TXMLParser> entity = LoadExternalEntity(systemId, publicId, notation);
+    if (entity && !reserveExpansion(std::strlen(entity->GetDocBuffer()), 0)) entity.reset();
+    return externals_.emplace(std::move(key), std::move(entity)).first->second.get();
+}
+
+bool TXMLParser::entityText(const TEntityDef& def, std::size_t depth, std::string_view& text) {
     if (!def.Value.empty()) {
         if (!reserveExpansion(def.Value.size(), depth)) return false;
         text = def.Value;
@@ -49,10 +67,10 @@ bool TXMLParser::entityText(const TEntityDef& def, std::size_t depth, std::strin
     text = {};
     if (def.SystemId.empty()) return true;  // declared empty: expands to nothing
     if (depth >= MaxEntityDepth) return false;
-    holder = LoadExternalEntity(def.SystemId, def.PublicId, def.NotationName);
-    if (!holder) return true;
-    text = holder->GetDocBuffer();
-    return reserveExpansion(text.size(), depth);
+    const TXMLParser* entity = externalEntity(def.SystemId, def.PublicId, def.NotationName);
+    if (!entity) return false;  // beyond the budget: stays as written
+    text = entity->GetDocBuffer();
+    return reserveExpansion(text.size(), depth);  // a missing file expands to nothing
 }
 
 std::string TXMLParser::TranslateEncoding(const std::string& text) {
@@ -126,11 +144,10 @@ const char* TXMLParser::textReference(const char* amp, const char*& last) {
     }
     if (const TEntityDef* def = GeneralEntities.Node(name)) {
         std::string_view text;
-        std::unique_ptr<TXMLParser> holder;
         const auto depth = static_cast<std::size_t>(ResumeStack.Count());
-        if (entityText(*def, depth, text, holder)) {
+        if (entityText(*def, depth, text)) {
             if (text.empty()) return semi + 1;
-            ResumeStack.Push(std::move(holder), semi + 1);
+            ResumeStack.Push(nullptr, semi + 1, text);
             return text.data();
         }
         appendTranslated(amp, semi + 1);  // too deep or too much: kept as written
@@ -184,8 +201,7 @@ void TXMLParser::expandAttrValue(std::string_view in, std::string& out, std::siz
         }
         if (const TEntityDef* def = GeneralEntities.Node(name)) {
             std::string_view text;
-            std::unique_ptr<TXMLParser> holder;
-            if (entityText(*def, depth, text, holder)) {
+            if (entityText(*def, depth, text)) {
                 expandAttrValue(text, out, depth + 1);
                 continue;
             }
@@ -246,10 +262,11 @@ std::unique_ptr<TXMLParser> TXMLParser::LoadExternalEntity(const std::string& sy
         const std::size_t slash = SourceName.rfind('/');
         if (slash != std::string::npos) path.insert(0, SourceName, 0, slash + 1);
     }
-    // A file larger than the whole expansion budget could never be used: not read at all.
+    // A file larger than what is left of the expansion budget could not be used: not read.
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        static_cast<std::uint64_t>(st.st_size) <= MaxEntityExpansion)
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (static_cast<std::uint64_t>(st.st_size) > budgetLeft()) return nullptr;
         entity->LoadFromFile(path, 64);
+    }
     return entity;
 }

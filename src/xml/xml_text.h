@@ -25,12 +25,6 @@ inline bool StartsWith(const char* p, const char* lit) {
     return true;
 }
 
-// The last character of the NUL-terminated text at `from` (one before `from` when it is empty):
-// where a part that runs to the end of its text ends.
-inline const char* lastCharOf(const char* from) {
-    return from + std::char_traits<char>::length(from) - 1;
-}
-
 // Removes whitespace from both ends.
 std::string TrimWs(std::string_view text);
 // Turns every whitespace character into a space; with `collapse`, each run of whitespace

@@ -54,8 +54,9 @@ enum TDtdElemType : int { deElement, deAttList, deEntity, deNotation, dePI, deCo
 // Entity expansion limits (the defaults of TXMLParser::MaxEntityDepth / MaxEntityExpansion).
 // A reference that would nest replacement texts deeper than kMaxEntityDepth, or that would bring
 // the replacement text expanded during one scan (from StartScan on: text, attribute values,
-// entity values, parameter entities and external entities together) above kMaxEntityExpansion
-// bytes, is not expanded: it stays in the text as written and the scan goes on. Honest documents
+// entity values, parameter entities and external entities together, plus the bytes read from
+// external files, each file once per scan) above kMaxEntityExpansion bytes, is not expanded: it
+// stays in the text as written and the scan goes on. A file that would not fit is not read. Honest documents
 // stay far below both (a few levels, a few kilobytes); a "billion laughs" document stops after
 // 8 MiB of expansion instead of gigabytes.
 inline constexpr std::size_t kMaxEntityDepth = 32;

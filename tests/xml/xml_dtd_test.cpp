@@ -1,9 +1,11 @@
 // Document type declarations: entities, attribute declarations and defaults, element and
 // notation declarations, external subsets and entities, and the expansion limits.
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -262,6 +264,102 @@ TEST(XmlDtd, ExternalSubsetAndEntities) {
     p.Scan();
     p.Scan();
     EXPECT_EQ(p.PartAttributes.Value("v"), "ev");
+}
+
+// Counts the external files a scanner reads and the bytes it reads from them.
+class CountingParser : public TXMLParser {
+public:
+    int loads = 0;
+    std::size_t bytesRead = 0;
+    std::unique_ptr<TXMLParser> LoadExternalEntity(const std::string& systemId,
+                                                   const std::string& publicId,
+                                                   const std::string& notation) override {
+        auto entity = TXMLParser::LoadExternalEntity(systemId, publicId, notation);
+        ++loads;
+        if (entity) bytesRead += std::strlen(entity->GetDocBuffer());  // none: not read
+        return entity;
+    }
+};
+
+class XmlExternal : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "big.txt") << std::string(64 << 10, 'x');
+        std::ofstream(dir / "subset.dtd") << "<!ENTITY s 'from the subset'>"
+                                          << "<!--" << std::string(80 << 10, '-') << "-->";
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    // Loads a document of the given text beside the external files and scans it; the text of
+    // its root element.
+    std::string scan(CountingParser& p, const std::string& doc) {
+        std::ofstream(dir / "doc.xml") << doc;
+        EXPECT_TRUE(p.LoadFromFile((dir / "doc.xml").string()));
+        std::string text;
+        for (const ScannedPart& part : scanAll(p))
+            if (part.kind == ptContent) text += part.content;
+        return text;
+    }
+
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("xmlext" + std::to_string(getpid()));
+};
+
+TEST_F(XmlExternal, AFileIsReadOncePerScanWhateverTheNumberOfReferences) {
+    CountingParser p;
+    p.MaxEntityExpansion = 1 << 20;
+    std::string refs;
+    for (int i = 0; i < 2000; ++i) refs += "&big;";
+    const std::string text =
+        scan(p, "<!DOCTYPE r [<!ENTITY big SYSTEM 'big.txt'>]><r>" + refs + "</r>");
+    EXPECT_EQ(p.loads, 1);
+    // Its bytes count once for the reading and once for each use, within the one budget; the
+    // references beyond it stay as written.
+    EXPECT_LE(text.size(), p.MaxEntityExpansion);
+    EXPECT_EQ(text.find("&big;"), 15u * (64 << 10));
+    EXPECT_EQ(text.substr(text.size() - 5), "&big;");
+    // A new scan reads it again, once.
+    scanAll(p);
+    EXPECT_EQ(p.loads, 2);
+}
+
+TEST_F(XmlExternal, AFileLargerThanWhatIsLeftOfTheBudgetIsNotRead) {
+    CountingParser p;
+    p.MaxEntityExpansion = 100 << 10;
+    // 60 KiB of the budget go to an internal entity first; 40 KiB are left for a 64 KiB file.
+    const std::string doc = "<!DOCTYPE r [<!ENTITY pad '" + std::string(60 << 10, 'p') +
+                            "'><!ENTITY big SYSTEM 'big.txt'>]><r>&pad;&big;&big;</r>";
+    const std::string text = scan(p, doc);
+    EXPECT_EQ(p.bytesRead, 0u);
+    EXPECT_EQ(text, std::string(60 << 10, 'p') + "&big;&big;");
+
+    // An external subset's bytes count as well: after its 80 KiB, the file does not fit.
+    CountingParser q;
+    q.MaxEntityExpansion = 100 << 10;
+    const std::string withSubset =
+        scan(q, "<!DOCTYPE r SYSTEM 'subset.dtd' [<!ENTITY big SYSTEM 'big.txt'>]><r>&s;&big;</r>");
+    EXPECT_EQ(q.loads, 2);
+    EXPECT_EQ(q.bytesRead, std::filesystem::file_size(dir / "subset.dtd"));
+    EXPECT_EQ(withSubset, "from the subset&big;");
+}
+
+TEST(XmlDtd, RedeclaredEntitiesDoNotPileUpOverRepeatedLoads) {
+    const char doc[] =
+        "<!DOCTYPE r [<!ENTITY e 'one'><!ENTITY e 'two'><!ENTITY % p 'x'><!ENTITY % p 'y'>]>"
+        "<r>&e;</r>";
+    TXMLParser p;
+    for (int i = 0; i < 50; ++i) scanText(p, doc);
+    const std::size_t before = mallinfo2().uordblks;
+    for (int i = 0; i < 5000; ++i) {
+        const auto parts = scanText(p, doc);
+        ASSERT_EQ(parts.size(), 4u);
+        ASSERT_EQ(parts[2].content, "two");  // the later declaration counts
+    }
+    // Each kept declaration costs more than a hundred bytes: 10 000 of them would show.
+    EXPECT_LT(static_cast<long long>(mallinfo2().uordblks) - static_cast<long long>(before),
+              256 * 1024);
+    EXPECT_EQ(p.GeneralEntities.Count(), 1);
 }
 
 }  // namespace

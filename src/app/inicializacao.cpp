@@ -52,16 +52,22 @@ bool resolucaoAceita(double pontosPorPolegada) {
 }
 
 void tratarUltimoRecurso(std::exception_ptr erro) {
+    const auto textos = []() -> std::optional<TextosErroIdioma> {
+        const GerenciadorIdiomas* idiomas = GerenciadorIdiomas::getInstancia();
+        if (idiomas->getIdiomaAtual() == nullptr) return std::nullopt;
+        return TextosErroIdioma{idiomas->getTexto("geral", "erroGeral"),
+                                idiomas->getTexto("geral", "nomeAplicacao")};
+    };
     MensagemErro mensagem;
     try {
         std::rethrow_exception(erro);
     } catch (const Exception& e) {
-        std::optional<TextosErroIdioma> textos;
-        const GerenciadorIdiomas* idiomas = GerenciadorIdiomas::getInstancia();
-        if (idiomas->getIdiomaAtual() != nullptr)
-            textos = TextosErroIdioma{idiomas->getTexto("geral", "erroGeral"),
-                                      idiomas->getTexto("geral", "nomeAplicacao")};
-        mensagem = mensagemErroPrograma(e.className(), e.message(), textos, versaoPrograma());
+        mensagem = mensagemErroPrograma(e.className(), e.message(), textos(), versaoPrograma());
+    } catch (const std::exception& e) {
+        // An error of the standard library or of another library: its class and message are
+        // what the user can pass on, as for the program's own errors.
+        mensagem =
+            mensagemErroPrograma(nomeClasseExcecao(e), e.what(), textos(), versaoPrograma());
     } catch (...) {
         mensagem = mensagemErroDesconhecido(versaoPrograma());
     }

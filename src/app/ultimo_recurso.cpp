@@ -1,5 +1,11 @@
 #include "ultimo_recurso.h"
 
+#include <cxxabi.h>
+
+#include <cstdlib>
+#include <memory>
+#include <typeinfo>
+
 #include "produto.h"
 
 namespace {
@@ -26,6 +32,14 @@ MensagemErro mensagemErroPrograma(const std::string& nomeClasse, const std::stri
     if (!versao.empty()) m.texto += ", v" + versao;
     m.texto += " \"";
     return m;
+}
+
+std::string nomeClasseExcecao(const std::exception& erro) {
+    const char* nome = typeid(erro).name();
+    int estado = 0;
+    const std::unique_ptr<char, decltype(&std::free)> legivel(
+        abi::__cxa_demangle(nome, nullptr, nullptr, &estado), &std::free);
+    return estado == 0 && legivel ? std::string(legivel.get()) : std::string(nome);
 }
 
 MensagemErro mensagemErroDesconhecido(const std::string& versao) {

@@ -2,6 +2,7 @@
 // The texts of the last-resort error box: the box start-up shows for an error that nothing else
 // handled, before the program ends. Qt-free, so the exact wording is testable on its own.
 
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -19,12 +20,15 @@ struct TextosErroIdioma {
 // The fixed English start of the message when no language can be consulted.
 std::string inicioMensagemSemIdioma();
 
-// An error of the program's own family, with its class name and message. Without a language the
-// message starts with the fixed English text and the caption is the product title. The version
-// is left out when empty.
+// An error with its class name and message: one of the program's own family, or any other
+// std::exception. Without a language the message starts with the fixed English text and the
+// caption is the product title. The version is left out when empty.
 MensagemErro mensagemErroPrograma(const std::string& nomeClasse, const std::string& mensagem,
                                   const std::optional<TextosErroIdioma>& idioma,
                                   const std::string& versao);
+
+// The class name of an exception as the program's source writes it ("std::bad_alloc").
+std::string nomeClasseExcecao(const std::exception& erro);
 
 // Anything else that was thrown: fixed English text, the product title, and the version when
 // there is one. The language is not consulted.

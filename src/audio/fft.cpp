@@ -14,6 +14,9 @@ void TFFT::setSource(TAudioSource* source) {
     if (source_ != nullptr && registered_) source_->RemoveClient(sourceEvent());
     registered_ = false;
     source_ = source;
+    // The tables were made for the old source's buffers: a new source's first buffer (or its
+    // device opening) prepares them again, at a length that takes its buffers in.
+    if (source_ != nullptr) freeTables();
     if (source_ != nullptr) {
         source_->AddClient(sourceEvent());
         registered_ = true;
@@ -45,6 +48,7 @@ void TFFT::Prepare(TAudioSource* source) {
     roundBufSize(source);
     const int n = bufSize_;
     history_ = std::make_unique<double[]>(n);  // value-initialised: a silent history
+    tableSize_ = n;
     scale_ = std::sqrt(static_cast<double>(n));
     engine_ = std::make_unique<RealFft>(n);
     notifyClients(kAudioDevicePrepared);
@@ -53,6 +57,7 @@ void TFFT::Prepare(TAudioSource* source) {
 void TFFT::freeTables() {
     history_.reset();
     engine_.reset();
+    tableSize_ = 0;
 }
 
 std::size_t TFFT::memoryBytes() const {
@@ -96,8 +101,9 @@ void TFFT::Process(TAudioSource* recorder) {
 bool TFFT::load(TAudioSource& recorder) {
     const int frames = recorder.FrameCount();
     if (frames < 0 || frames > bufSize_) return false;
-    if (!prepared()) Prepare(&recorder);
-    if (!prepared() || frames > bufSize_) return false;
+    // Tables of another length (the length was rounded since) are made again first.
+    if (!prepared() || tableSize_ != bufSize_) Prepare(&recorder);
+    if (!prepared() || frames > tableSize_) return false;
 
     const int n = bufSize_;
     double* h = history_.get();

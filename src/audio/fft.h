@@ -22,7 +22,8 @@ public:
     ~TFFT() override;
 
     TAudioSource* Source() const { return source_; }
-    // Registers with the new source (and unregisters from the old one) and rounds the length.
+    // Registers with the new source (and unregisters from the old one) and rounds the length;
+    // for a new source the tables are released, to be prepared again for its buffers.
     void setSource(TAudioSource* source);
 
     int BufSize() const { return bufSize_; }
@@ -69,5 +70,6 @@ private:
     unsigned int sampleRate_ = 0;
     double scale_ = 0.0;
     std::unique_ptr<double[]> history_;  // N samples, oldest first
+    int tableSize_ = 0;                  // the N the tables were made for (0: none)
     std::unique_ptr<RealFft> engine_;
 };

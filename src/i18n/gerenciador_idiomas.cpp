@@ -111,7 +111,10 @@ Idioma* GerenciadorIdiomas::carregarIdioma(int indice) {
     if (indice == indiceAtual_) return idiomaAtual_.get();
     const std::string& base = arquivosIdiomas_[static_cast<std::size_t>(indice)];
     // Built first: when it fails, the previous language stays current.
-    auto novo = std::make_unique<Idioma>(pasta_, base + ".idm", base + ".dat");
+    // The name it was listed under (read by the settings file's rules, so a header in any case
+    // counts) is the one the settings keep and the next start looks for.
+    auto novo = std::make_unique<Idioma>(pasta_, base + ".idm", base + ".dat",
+                                         nomesIdiomas_[static_cast<std::size_t>(indice)]);
     idiomaAtual_ = std::move(novo);
     indiceAtual_ = indice;
     return idiomaAtual_.get();

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "errors.h"
 #include "faixa_imagem.h"
@@ -30,15 +31,17 @@ std::string mensagemArquivoCorrompido() {
 }
 
 Idioma::Idioma(const std::string& pasta, const std::string& arquivoTexto,
-               const std::string& arquivoDados)
-    : texto_(lerArquivo(pasta + "/" + arquivoTexto)), caminhoDados_(pasta + "/" + arquivoDados) {}
+               const std::string& arquivoDados, std::string nome)
+    : texto_(lerArquivo(pasta + "/" + arquivoTexto)),
+      caminhoDados_(pasta + "/" + arquivoDados),
+      nome_(std::move(nome)) {}
 
 std::string Idioma::getTexto(const std::string& secao, const std::string& chave) const {
     return texto_.getTexto(secao, chave);
 }
 
 std::string Idioma::getNome() const {
-    return getTexto("EspecificacaoIdioma", "nomeIdioma");
+    return nome_.empty() ? getTexto("EspecificacaoIdioma", "nomeIdioma") : nome_;
 }
 
 std::unique_ptr<QImage> Idioma::getImagem(const std::string& secao, const std::string& chave) {

@@ -11,9 +11,10 @@
 class Idioma {
 public:
     // Loads "<pasta>/<arquivoTexto>"; the pictures come from "<pasta>/<arquivoDados>".
-    // Throws EFOpenError when the text file cannot be read.
+    // `nome` is the display name under which the language was found (empty: read from the text
+    // as getNome says). Throws EFOpenError when the text file cannot be read.
     Idioma(const std::string& pasta, const std::string& arquivoTexto,
-           const std::string& arquivoDados);
+           const std::string& arquivoDados, std::string nome = {});
 
     // The text of (secao, chave), compared with case; empty when missing.
     std::string getTexto(const std::string& secao, const std::string& chave) const;
@@ -24,7 +25,8 @@ public:
     // the damaged-file message, once for this language.
     std::unique_ptr<QImage> getImagem(const std::string& secao, const std::string& chave);
 
-    // The display name: text "EspecificacaoIdioma" / "nomeIdioma".
+    // The display name: the one the language was found under, which finds it again whatever
+    // the case of its header; without one, the text "EspecificacaoIdioma" / "nomeIdioma".
     std::string getNome() const;
 
     // Shows the damaged-file message unless it was shown for this language already.
@@ -37,6 +39,7 @@ public:
 private:
     TextoIdioma texto_;
     std::string caminhoDados_;
+    std::string nome_;
     bool erroReportado_ = false;
 };
 

@@ -23,8 +23,10 @@ struct GerenteErro {
 }
 
 void emitirMensagem(j_common_ptr cinfo, int nivel) {
-    // Level -1 is a warning about damaged data: treat it like an error. Trace messages are dropped.
-    if (nivel < 0) sairComErro(cinfo);
+    // Level -1 is a warning: the data is damaged but libjpeg went on (a file cut short ends in
+    // grey, corrupt data is skipped), so the picture still shows; it is only counted. Trace
+    // messages are dropped.
+    if (nivel < 0) ++cinfo->err->num_warnings;
 }
 
 void semSaida(j_common_ptr) {}

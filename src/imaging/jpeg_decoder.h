@@ -2,8 +2,9 @@
 // Decoding complete in-memory JPEG files into 24-bit RGB pixels with libjpeg.
 //
 // libjpeg reports errors by calling an exit routine; ours jumps back out of the library instead,
-// so a damaged picture is a failed decode and never ends the process. Warnings (a truncated file,
-// corrupt entropy data) count as failures too: a picture that libjpeg has to patch up is damaged.
+// so a picture it cannot decode is a failed decode and never ends the process. Its warnings
+// (a file cut short in its pixel data, corrupt entropy data) are damage it mends: the picture
+// decodes, grey where data is missing.
 // Pictures wider or taller than kLadoMaximoJpeg are refused from their header, before any pixel
 // memory is allocated.
 
@@ -22,7 +23,7 @@ struct ImagemRgb {
     std::vector<std::uint8_t> pixels;
 };
 
-// The decoded picture, or nothing when the data is not a complete, sound JPEG file of an
-// acceptable size. When `erro` is given it receives the reason of a failure.
+// The decoded picture, or nothing when the data is no JPEG file that libjpeg can decode (or one
+// of an unacceptable size). When `erro` is given it receives the reason of a failure.
 std::optional<ImagemRgb> decodificarJpeg(const std::uint8_t* dados, std::size_t tamanho,
                                          std::string* erro = nullptr);

@@ -119,3 +119,28 @@ TEST(Component, OwnerDestroysOwnedComponents) {
     EXPECT_EQ(fft->Source(), nullptr);
     owner.reset();  // destroys the analyser; LeakSanitizer would report a leak otherwise
 }
+
+TEST(AnalyserSource, PreparationFollowsTheSourceWhateverItsBufferSize) {
+    TReplaySource small, large;
+    small.setBufSize(256);
+    large.setBufSize(4096);
+    TFFT fft;
+    fft.setSource(&small);
+    small.play(std::vector<std::uint8_t>(256, 128));
+    ASSERT_TRUE(fft.prepared());
+    EXPECT_EQ(fft.BufSize(), 1024);
+
+    // A source with longer buffers: the tables grow to it before its first buffer is taken in.
+    fft.setSource(&large);
+    large.play(std::vector<std::uint8_t>(4096, 0));
+    ASSERT_TRUE(fft.prepared());
+    EXPECT_EQ(fft.BufSize(), 4096);
+    EXPECT_NEAR(fft.Magnitude(0), 4096 * 8192.0 / std::sqrt(4096.0), 1e-6);
+
+    // Back to the shorter one: the length stays (it never shrinks below the set length), the
+    // history starts again.
+    fft.setSource(&small);
+    small.play(std::vector<std::uint8_t>(256, 0));
+    EXPECT_EQ(fft.BufSize(), 4096);
+    EXPECT_NEAR(fft.Magnitude(0), 256 * 8192.0 / std::sqrt(4096.0), 1e-6);
+}

@@ -24,8 +24,11 @@
 #include "gerenciador_afinacoes.h"
 #include "inicializacao.h"
 #include "lancador.h"
+#include "principal_teste.h"
 #include "program_path.h"
 #include "recorder.h"
+#include "rotimg.h"
+#include "tone.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -45,19 +48,6 @@ public:
         return abrirNoNavegador(caminho);
     }
 };
-
-class ContadorBuffers : public TComponent {
-public:
-    int buffers = 0;
-    void aoNotificar(TComponent*, std::uint8_t tipo) {
-        if (tipo == kAudioBufferReady) ++buffers;
-    }
-};
-
-// Runs `acao` once the modal window that the next command opens is running.
-void quandoModal(std::function<void()> acao) {
-    QTimer::singleShot(0, [acao = std::move(acao)] { acao(); });
-}
 
 class ComandosPrincipalTest : public ::testing::Test {
 protected:
@@ -226,6 +216,45 @@ TEST_F(ComandosPrincipalTest, TheAssistantTakesTheCaptureDeviceAndHandsItBack) {
     EXPECT_THAT(ambiente.mensagens,
                 ElementsAre(MensagemMostrada{AmbientePrincipal::texto("fmPrincipal", "erroIOSO"),
                                              AmbientePrincipal::texto("geral", "tituloAtencao")}));
+}
+
+TEST_F(ComandosPrincipalTest, WhileTheAssistantIsTheActiveWindowTheDisplayStandsStill) {
+    // A tone three analyser bins above E2: each tick moves the needle a quarter of the way to
+    // about 20 degrees clockwise.
+    const auto tom = sineTone8(125 * 11025.0 / 16384, 11025, 11025 * 4);
+    capturarBytes(std::string(tom.begin(), tom.end()));
+    form.reset();
+    form = std::make_unique<TformPrincipal>(ambiente.opcoes());
+    TformAssistente assistente;
+    form->setFormAssistente(&assistente);
+    mostrar();
+    form->timer().stop();  // the ticks come from the test
+    ContadorBuffers contador;
+    const auto cliente = TAudioClientEvent::bind(&contador, &ContadorBuffers::aoNotificar);
+    form->gravador().AddClient(cliente);
+    ASSERT_TRUE(rodarAte([&] { return contador.buffers >= 5; }, 5000));
+    form->gravador().Stop();  // the spectrum holds still
+    form->gravador().RemoveClient(cliente);
+    form->timerTimer();
+    const long double primeiro = form->imgPonteiro()->Angle();
+    ASSERT_LT(primeiro, -1.0L);
+
+    assistente.show();
+    assistente.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&assistente));
+    for (int t = 0; t < 5; ++t) form->timerTimer();
+    EXPECT_EQ(form->imgPonteiro()->Angle(), primeiro);
+    EXPECT_EQ(form->laco().angulo(), primeiro);
+
+    // The main window active again, the next tick goes on from where the needle stood.
+    assistente.hide();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    // From 0 the first tick went a quarter of the way (T / 4), so the second stands at 7 T / 16;
+    // had the paused ticks run, the needle would be much nearer T by now.
+    form->timerTimer();
+    EXPECT_NEAR(static_cast<double>(form->imgPonteiro()->Angle()),
+                static_cast<double>(primeiro * 1.75L), 1e-6);
 }
 
 TEST_F(ComandosPrincipalTest, TheChooserAppliesTheChosenTuningWhileTheDisplayRuns) {

@@ -15,24 +15,13 @@
 #include "aplicacao_teste.h"
 #include "fassistente.h"
 #include "form_principal.h"
+#include "principal_teste.h"
 #include "recorder.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 namespace {
-
-class ContadorBuffers : public TComponent {
-public:
-    int buffers = 0;
-    void aoNotificar(TComponent*, std::uint8_t tipo) {
-        if (tipo == kAudioBufferReady) ++buffers;
-    }
-};
-
-void quandoModal(std::function<void()> acao) {
-    QTimer::singleShot(0, [acao = std::move(acao)] { acao(); });
-}
 
 // A `file` PCM whose copy of the capture goes into a folder that does not exist: ALSA opens it,
 // and the first period it captures fails with an input/output error, as a microphone that is

@@ -112,6 +112,26 @@ TEST_F(GerenciadorIdiomasTest, UnknownNameAsksTheUser) {
     EXPECT_FALSE(terminacaoSolicitada());
 }
 
+TEST_F(GerenciadorIdiomasTest, ALanguageHeadedInAnyCaseIsSavedByTheNameThatFindsItAgain) {
+    pasta.escrever("a.idm", idm("English"));
+    pasta.escrever("m.idm", "[especificacaoidioma]\r\nnomeidioma = Minúsculo \r\n"
+                            "codAplicacao=Tessarin 2.0\r\n[geral]\r\nqual=m\r\n");
+    const auto g = criar(1);
+    Idioma* escolhido = g->selecionarIdioma("");
+    ASSERT_NE(escolhido, nullptr);
+    EXPECT_EQ(g->getTexto("geral", "qual"), "m");
+    // The name the settings keep is the one the next start looks for.
+    const std::string salvo = escolhido->getNome();
+    EXPECT_EQ(salvo, "Minúsculo");
+    mensagens.clear();
+    escolhas.clear();
+    const auto proximo = criar(-1);
+    ASSERT_NE(proximo->selecionarIdioma(salvo), nullptr);
+    EXPECT_EQ(proximo->getTexto("geral", "qual"), "m");
+    EXPECT_TRUE(escolhas.empty());
+    EXPECT_TRUE(mensagens.empty());
+}
+
 TEST_F(GerenciadorIdiomasTest, CancelledChooserEndsTheApplication) {
     pasta.escrever("a.idm", idm("English"));
     const auto g = criar(-1);

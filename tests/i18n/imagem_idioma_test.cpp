@@ -40,7 +40,10 @@ protected:
                            "todo=999,0\r\n"  // the whole file: padding first
                            "curta=7," +
                            n(a_.size() - 10) +
-                           "\r\n"  // a cut JPEG
+                           "\r\n"  // a cut JPEG: mended by libjpeg
+                           "semInicio=8," +
+                           n(a_.size() - 1) +
+                           "\r\n"  // no start marker: no JPEG at all
                            "alem=" +
                            inicioB + "," + n(b_.size() + 1) +
                            "\r\n"  // one byte past the end
@@ -72,6 +75,10 @@ TEST_F(ImagemIdiomaTest, SoundRangesGivePicturesOwnedByTheCaller) {
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->size(), QSize(6, 4));
     ASSERT_NE(idioma.getImagem("fig", "bEspacos"), nullptr);
+    // A picture cut short shows, grey where its data is missing.
+    const auto curta = idioma.getImagem("fig", "curta");
+    ASSERT_NE(curta, nullptr);
+    EXPECT_EQ(curta->size(), QSize(20, 10));
     // A missing entry is no picture, and no message.
     EXPECT_EQ(idioma.getImagem("fig", "naoExiste"), nullptr);
     EXPECT_EQ(idioma.getImagem("outra", "a"), nullptr);
@@ -81,8 +88,8 @@ TEST_F(ImagemIdiomaTest, SoundRangesGivePicturesOwnedByTheCaller) {
 
 TEST_F(ImagemIdiomaTest, DamagedEntriesShowTheMessageOnceAndLaterLookupsGoOn) {
     Idioma idioma(pasta.caminho(), "L.idm", "L.dat");
-    for (const char* chave : {"todo", "curta", "alem", "negativo", "tamanhoNegativo", "enorme",
-                              "transborda", "semVirgula", "tresPartes", "texto"})
+    for (const char* chave : {"todo", "semInicio", "alem", "negativo", "tamanhoNegativo",
+                              "enorme", "transborda", "semVirgula", "tresPartes", "texto"})
         EXPECT_EQ(idioma.getImagem("fig", chave), nullptr) << chave;
     ASSERT_EQ(mensagens.size(), 1u);
     EXPECT_EQ(mensagens[0].first,
@@ -94,7 +101,7 @@ TEST_F(ImagemIdiomaTest, DamagedEntriesShowTheMessageOnceAndLaterLookupsGoOn) {
 
     // Each loaded language reports once.
     Idioma outra(pasta.caminho(), "L.idm", "L.dat");
-    EXPECT_EQ(outra.getImagem("fig", "curta"), nullptr);
+    EXPECT_EQ(outra.getImagem("fig", "semInicio"), nullptr);
     EXPECT_EQ(mensagens.size(), 2u);
 }
 

@@ -40,15 +40,26 @@ TEST(JpegDecoder, DecodesColoursAndSizeBaselineAndProgressive) {
     }
 }
 
-TEST(JpegDecoder, DamagedDataIsNoPicture) {
-    const auto jpeg = jpegAmostra(64, 64);
+TEST(JpegDecoder, DamageLibjpegCanMendGivesThePictureAndOtherDamageNone) {
+    const auto jpeg = jpegAmostra(256, 256);
+    // Cut in its pixel data, or without its end marker: libjpeg warns and fills the rest in grey.
+    for (std::size_t corte : {jpeg.size() * 3 / 4, jpeg.size() - 2}) {
+        const auto imagem = decodificarJpeg(jpeg.data(), corte);
+        ASSERT_TRUE(imagem.has_value()) << corte;
+        EXPECT_EQ(imagem->largura, 256);
+        EXPECT_EQ(imagem->altura, 256);
+        EXPECT_GT(imagem->pixels[0], 230) << corte;  // the top left is still red
+        EXPECT_NE(decodificarJpegQImage(jpeg.data(), corte), nullptr);
+    }
+    // Cut before its pixel data, not a JPEG at all, or nothing: errors, no picture.
     std::string erro;
     EXPECT_FALSE(decodificarJpeg(nullptr, 0, &erro));
     EXPECT_FALSE(decodificarJpeg(jpeg.data(), 0));
-    // Truncated anywhere: libjpeg would patch the end up with grey; we refuse the picture.
-    for (std::size_t corte : {std::size_t{2}, std::size_t{100}, jpeg.size() / 2, jpeg.size() - 2})
+    for (std::size_t corte : {std::size_t{2}, std::size_t{100}}) {
+        erro.clear();
         EXPECT_FALSE(decodificarJpeg(jpeg.data(), corte, &erro)) << corte;
-    EXPECT_FALSE(erro.empty());
+        EXPECT_FALSE(erro.empty()) << corte;
+    }
     const std::vector<std::uint8_t> lixo(500, 0x5A);
     EXPECT_FALSE(decodificarJpeg(lixo.data(), lixo.size()));
     EXPECT_EQ(decodificarJpegQImage(lixo.data(), lixo.size()), nullptr);
@@ -76,7 +87,9 @@ TEST(JpegDecoder, AbsurdDeclaredSizeIsRefusedFromTheHeader) {
     EXPECT_NE(erro.find("refused"), std::string::npos) << erro;
     const auto maxima = declarar(65535, 65535);
     EXPECT_FALSE(decodificarJpeg(maxima.data(), maxima.size()));
-    const auto limite = declarar(16, 4096);  // the largest accepted side gets past the header
-    EXPECT_FALSE(decodificarJpeg(limite.data(), limite.size(), &erro));
-    EXPECT_EQ(erro.find("refused"), std::string::npos) << erro;
+    // The largest accepted side gets past the header; its missing pixel data is filled in.
+    const auto limite = declarar(16, 4096);
+    const auto mendada = decodificarJpeg(limite.data(), limite.size());
+    ASSERT_TRUE(mendada.has_value());
+    EXPECT_EQ(mendada->largura, 4096);
 }

@@ -4,12 +4,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
+#include <vector>
 
 #include "ambiente_principal.h"
 #include "aplicacao.h"
@@ -156,16 +159,72 @@ TEST(Inicializacao, AnErrorWhileBuildingTheWindowReachesTheLastResortBox) {
                     AmbientePrincipal::texto("geral", "nomeAplicacao")}));
 }
 
+TEST(Inicializacao, AStandardExceptionReachesTheLastResortBoxWithItsClassAndMessage) {
+    AmbientePrincipal ambiente(kAfinacoesTeste, false);
+    capturaNula(ambiente.pasta());
+    ambiente.escreverConfiguracoes("[geral]\r\nidioma=English\r\n");
+    OpcoesInicializacao opcoes = opcoesTeste(ambiente);
+    opcoes.aoMostrar = [](TformPrincipal&) {
+        std::vector<int> vazio;
+        (void)vazio.at(3);  // the standard library's own error
+    };
+    EXPECT_EQ(executarAplicacao(aplicacao(), opcoes), 1);
+    ASSERT_EQ(ambiente.mensagens.size(), 1u);
+    const MensagemMostrada& m = ambiente.mensagens.front();
+    EXPECT_EQ(m.titulo, AmbientePrincipal::texto("geral", "nomeAplicacao"));
+    EXPECT_TRUE(m.texto.starts_with(AmbientePrincipal::texto("geral", "erroGeral") +
+                                    "\n\" std::out_of_range ("))
+        << m.texto;
+    EXPECT_NE(m.texto.find("vector"), std::string::npos) << m.texto;  // what() names it
+    EXPECT_TRUE(m.texto.ends_with("), v2.0.4.0 \"")) << m.texto;
+}
+
+TEST(Inicializacao, TheSplashShowsForASecondAndIsGoneWhenTheMainWindowShows) {
+    AmbientePrincipal ambiente(kAfinacoesTeste, false);
+    capturaNula(ambiente.pasta());
+    ambiente.escreverConfiguracoes("[geral]\r\nidioma=English\r\n");
+    OpcoesInicializacao opcoes = opcoesTeste(ambiente);
+    opcoes.esperaSplashMs = 1000;
+    auto splashVisivel = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (dynamic_cast<TformSplash*>(w) && w->isVisible()) return true;
+        return false;
+    };
+    // Looked at halfway through its second, from the wait's own loop.
+    bool vistaNoMeio = false;
+    QTimer::singleShot(500, [&] { vistaNoMeio = splashVisivel(); });
+    QElapsedTimer relogio;
+    relogio.start();
+    qint64 mostradaApos = -1;
+    bool splashNaJanela = true;
+    opcoes.aoMostrar = [&](TformPrincipal& form) {
+        mostradaApos = relogio.elapsed();
+        splashNaJanela = splashVisivel();
+        QTimer::singleShot(0, &form, [&form] { form.close(); });
+    };
+    EXPECT_EQ(executarAplicacao(aplicacao(), opcoes), 0);
+    EXPECT_TRUE(vistaNoMeio);
+    EXPECT_FALSE(splashNaJanela);
+    EXPECT_GE(mostradaApos, 1000);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_EQ(dynamic_cast<TformSplash*>(w), nullptr) << "the splash is freed";
+    EXPECT_THAT(ambiente.mensagens, IsEmpty());
+}
+
 TEST(Inicializacao, TheLastResortBoxWithoutALanguageIsInEnglish) {
     AmbientePrincipal ambiente(kAfinacoesTeste, false);
     tratarUltimoRecurso(std::make_exception_ptr(EFOpenError("x.idm")));
     tratarUltimoRecurso(std::make_exception_ptr(42));
-    ASSERT_EQ(ambiente.mensagens.size(), 2u);
+    tratarUltimoRecurso(std::make_exception_ptr(std::bad_alloc()));
+    ASSERT_EQ(ambiente.mensagens.size(), 3u);
     EXPECT_EQ(ambiente.mensagens[0].titulo, "Tessarin");
     EXPECT_TRUE(ambiente.mensagens[0].texto.starts_with("An error has occurred"));
     EXPECT_TRUE(ambiente.mensagens[0].texto.ends_with(
         "Error information:\n\" EFOpenError (x.idm), v2.0.4.0 \""));
     EXPECT_TRUE(ambiente.mensagens[1].texto.ends_with(".\n\nError information:\n\" v2.0.4.0 \""));
+    EXPECT_TRUE(ambiente.mensagens[2].texto.starts_with("An error has occurred"));
+    EXPECT_TRUE(ambiente.mensagens[2].texto.ends_with(
+        "Error information:\n\" std::bad_alloc (std::bad_alloc), v2.0.4.0 \""));
 }
 
 // An object whose event handler fails.

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 #include "produto.h"
 #include "versao_programa.h"
 
@@ -31,6 +34,16 @@ TEST(UltimoRecurso, AProgramErrorWithALanguageUsesItsTextsAndLeavesAnAbsentVersi
         "EFOpenError", "", TextosErroIdioma{"Something went wrong:", "Tessarin"}, "");
     EXPECT_EQ(m.texto, "Something went wrong:\n\" EFOpenError () \"");
     EXPECT_EQ(m.titulo, "Tessarin");
+}
+
+TEST(UltimoRecurso, StandardExceptionsAreNamedAsTheSourceWritesThem) {
+    EXPECT_EQ(nomeClasseExcecao(std::bad_alloc()), "std::bad_alloc");
+    EXPECT_EQ(nomeClasseExcecao(std::out_of_range("x")), "std::out_of_range");
+    struct Propria : std::runtime_error {
+        Propria() : std::runtime_error("own") {}
+    };
+    const std::exception& e = Propria();
+    EXPECT_NE(nomeClasseExcecao(e).find("Propria"), std::string::npos) << nomeClasseExcecao(e);
 }
 
 TEST(UltimoRecurso, AnythingElseNamesOnlyTheVersion) {

@@ -29,13 +29,14 @@ function(tessarin_add_library name)
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
 endfunction()
 
-# tessarin_add_test(name SOURCES ... LIBS ... [LABELS ...] [ENVIRONMENT ...])
-# A GoogleTest executable registered with CTest, one CTest entry per test case.
+# tessarin_add_test(name SOURCES ... LIBS ... [LABELS ...] [ENVIRONMENT ...] [RUN_SERIAL])
+# A GoogleTest executable registered with CTest, one CTest entry per test case. RUN_SERIAL: its
+# cases run with no other test beside them (they measure timing as the machine allows it).
 function(tessarin_add_test name)
   if(NOT TESSARIN_TESTS OR TESSARIN_FUZZ)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "RUN_SERIAL" "" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   if(TESSARIN_SANITIZE)
     # Leaks of system libraries (fontconfig's caches) are not ours to report.
@@ -52,17 +53,21 @@ function(tessarin_add_test name)
     file(APPEND ${CMAKE_BINARY_DIR}/tsan-targets.list "${name}\n")
   endif()
   set(env QT_QPA_PLATFORM=offscreen ${ARG_ENVIRONMENT})
+  set(serial "")
+  if(ARG_RUN_SERIAL)
+    set(serial RUN_SERIAL TRUE)
+  endif()
   # An empty LABELS value would swallow the next property name, so it is given only when set.
   if(ARG_LABELS)
     gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-      PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${env}")
+      PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${env}" ${serial})
   else()
     gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-      PROPERTIES ENVIRONMENT "${env}")
+      PROPERTIES ENVIRONMENT "${env}" ${serial})
   endif()
 endfunction()
 

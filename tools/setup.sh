@@ -35,7 +35,7 @@ RUN_PACKAGES=(
   # windows, JPEG, audio capture (ALSA, and its plugins that reach the desktop's sound server),
   # reference tones
   qt6-base-dev qt6-svg-dev libjpeg62-turbo-dev libasound2-dev libasound2-plugins
-  libfluidsynth-dev timgm6mb-soundfont
+  libfluidsynth-dev libpulse-dev timgm6mb-soundfont
   # artwork and fonts
   librsvg2-bin fonts-liberation
   # the Debian package: dependencies of its libraries (dpkg-shlibdeps), file types (CPack)
@@ -44,6 +44,8 @@ RUN_PACKAGES=(
 
 TEST_PACKAGES=(
   ninja-build alsa-utils fluidsynth
+  # the other General MIDI SoundFonts Debian ships, for the reference-pitch tests
+  fluid-soundfont-gm musescore-general-soundfont
   # tests, benchmarks, fuzzing, sanitizers
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libxml2-dev
   clang libclang-rt-14-dev

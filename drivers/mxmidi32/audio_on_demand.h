@@ -14,9 +14,9 @@ namespace mxmidi {
 
 class AudioOnDemand {
 public:
-    using Open = std::function<bool()>;       // opens the output; false when it cannot
-    using Close = std::function<void()>;      // closes the open output
-    using Sounding = std::function<bool()>;   // whether anything still sounds
+    using Open = std::function<bool()>;      // opens the output; false when it cannot
+    using Close = std::function<void()>;     // closes the open output
+    using Sounding = std::function<bool()>;  // whether anything still sounds
 
     // `open` has already succeeded once: the output starts open. With `grace` equal to
     // kNeverClose the output stays open for good (and no watcher thread runs).

@@ -31,37 +31,8 @@ public:
     ~SeqOutput() override { snd_seq_close(seq_); }
 
     bool send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override {
-        const int channel = status & 0x0F;
-        const int d1 = data1 & 0x7F;
-        const int d2 = data2 & 0x7F;
         snd_seq_event_t ev;
-        snd_seq_ev_clear(&ev);
-        switch (status & 0xF0) {
-            case 0x80:
-                snd_seq_ev_set_noteoff(&ev, channel, d1, d2);
-                break;
-            case 0x90:
-                snd_seq_ev_set_noteon(&ev, channel, d1, d2);
-                break;
-            case 0xA0:
-                snd_seq_ev_set_keypress(&ev, channel, d1, d2);
-                break;
-            case 0xB0:
-                snd_seq_ev_set_controller(&ev, channel, d1, d2);
-                break;
-            case 0xC0:
-                snd_seq_ev_set_pgmchange(&ev, channel, d1);
-                break;
-            case 0xD0:
-                snd_seq_ev_set_chanpress(&ev, channel, d1);
-                break;
-            case 0xE0:
-                snd_seq_ev_set_pitchbend(&ev, channel, (d1 | (d2 << 7)) - 8192);
-                break;
-            default:
-                return false;
-        }
-        return output(ev);
+        return encodeSeqEvent(status, data1, data2, ev) && output(ev);
     }
 
     void reset() override {
@@ -86,6 +57,53 @@ private:
 
 }  // namespace
 
+bool encodeSeqEvent(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
+                    snd_seq_event_t& ev) {
+    const int channel = status & 0x0F;
+    const int d1 = data1 & 0x7F;
+    const int d2 = data2 & 0x7F;
+    snd_seq_ev_clear(&ev);
+    switch (status & 0xF0) {
+        case 0x80:
+            snd_seq_ev_set_noteoff(&ev, channel, d1, d2);
+            return true;
+        case 0x90:
+            snd_seq_ev_set_noteon(&ev, channel, d1, d2);
+            return true;
+        case 0xA0:
+            snd_seq_ev_set_keypress(&ev, channel, d1, d2);
+            return true;
+        case 0xB0:
+            snd_seq_ev_set_controller(&ev, channel, d1, d2);
+            return true;
+        case 0xC0:
+            snd_seq_ev_set_pgmchange(&ev, channel, d1);
+            return true;
+        case 0xD0:
+            snd_seq_ev_set_chanpress(&ev, channel, d1);
+            return true;
+        case 0xE0:
+            snd_seq_ev_set_pitchbend(&ev, channel, (d1 | (d2 << 7)) - 8192);
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool soundingPort(unsigned int type, const std::string& clientName) {
+    // The kernel's pass-through client forwards events to whoever listens, which is usually
+    // nobody: it never makes a sound of its own.
+    if (clientName == kPassThroughClient) return false;
+    // Ports that say they make sound, or lead to an instrument through a hardware MIDI port.
+    // A port that only declares itself generic MIDI (a recorder, a monitor, a router) does not.
+    constexpr unsigned int kSounding = SND_SEQ_PORT_TYPE_MIDI_GM | SND_SEQ_PORT_TYPE_MIDI_GS |
+                                       SND_SEQ_PORT_TYPE_MIDI_XG | SND_SEQ_PORT_TYPE_MIDI_MT32 |
+                                       SND_SEQ_PORT_TYPE_MIDI_GM2 | SND_SEQ_PORT_TYPE_SYNTH |
+                                       SND_SEQ_PORT_TYPE_DIRECT_SAMPLE | SND_SEQ_PORT_TYPE_SAMPLE |
+                                       SND_SEQ_PORT_TYPE_HARDWARE | SND_SEQ_PORT_TYPE_SYNTHESIZER;
+    return (type & kSounding) != 0;
+}
+
 std::vector<SeqPort> listSeqPorts() {
     std::vector<SeqPort> ports;
     snd_seq_t* seq = openSequencer();
@@ -103,13 +121,16 @@ std::vector<SeqPort> listSeqPorts() {
         // library's own outputs in some process; writing to them would go nowhere.
         const char* clientName = snd_seq_client_info_get_name(client);
         if (id == SND_SEQ_CLIENT_SYSTEM || id == self) continue;
-        if (clientName != nullptr && std::string(clientName) == "MxMidi32") continue;
+        const std::string name = clientName != nullptr ? clientName : "";
+        if (name == "MxMidi32") continue;
         snd_seq_port_info_set_client(port, id);
         snd_seq_port_info_set_port(port, -1);
         while (snd_seq_query_next_port(seq, port) >= 0) {
-            if (!acceptsEvents(port)) continue;
-            const char* name = snd_seq_port_info_get_name(port);
-            ports.push_back({id, snd_seq_port_info_get_port(port), name != nullptr ? name : ""});
+            if (!acceptsEvents(port) || !soundingPort(snd_seq_port_info_get_type(port), name))
+                continue;
+            const char* portName = snd_seq_port_info_get_name(port);
+            ports.push_back(
+                {id, snd_seq_port_info_get_port(port), portName != nullptr ? portName : ""});
         }
     }
     snd_seq_close(seq);

@@ -1,6 +1,7 @@
 #pragma once
 // The embedded synthesiser: FluidSynth with the system's General MIDI SoundFont, playing through
-// the desktop's audio, or into a file when MXMIDI32_AUDIO_FILE names one.
+// the desktop's sound server (or ALSA's default device), or into a file when MXMIDI32_AUDIO_FILE
+// names one.
 
 #include <memory>
 #include <string>
@@ -14,8 +15,12 @@ namespace mxmidi {
 // distributions install. Empty when none is found.
 std::string findSoundFont();
 
-// A running synthesiser, or nullptr when the SoundFont or every audio output fails; a failed
-// attempt leaves nothing behind.
+// Whether the file starts as a SoundFont does (a RIFF file of form "sfbk", SF2 or SF3).
+bool looksLikeSoundFont(const std::string& path);
+
+// A synthesiser whose audio output is open and whose SoundFont loads in the background, or
+// nullptr when there is no SoundFont or no audio output opens; a failed attempt leaves nothing
+// behind. Should the SoundFont then fail to load, every note on fails.
 std::unique_ptr<OutputDevice> openSynthOutput();
 
 }  // namespace mxmidi

@@ -55,8 +55,7 @@ bool TMaxMidiOut::Open(int device, std::uint32_t parameter) {
 
 bool TMaxMidiOut::Put(const MIDIEVENT& event) {
     if (!open_) return false;
-    maxMidi_->PutMidiOut(handle_, &event);
-    return true;
+    return maxMidi_->PutMidiOut(handle_, &event) == MXMIDI_OK;
 }
 
 void TMaxMidiOut::requireOpen() const {

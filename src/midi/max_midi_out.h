@@ -37,7 +37,8 @@ public:
     // stays closed and no error is raised. Returns IsOpen(). Raises "No MaxMidi" without a
     // loader and "already open" when open.
     bool Open(int device, std::uint32_t parameter);
-    // Plays the event at once; false (and nothing sent) while closed.
+    // Plays the event at once. False (and nothing sent) while closed, and false when the library
+    // refused the event (for a note on: nothing could sound).
     bool Put(const MIDIEVENT& event);
     // Stops the sounding notes; the programs stay. "midiOut not open" while closed.
     void Reset();

@@ -1,0 +1,46 @@
+#pragma once
+// Where the embedded synthesiser's sound goes: the desktop's sound server, an ALSA device, or a
+// raw file. Each output runs a thread of its own that asks for sound in blocks and plays it;
+// the sound is signed 16-bit stereo, interleaved, at kAudioRate.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace mxmidi {
+
+inline constexpr int kAudioRate = 48000;
+inline constexpr int kAudioChannels = 2;
+
+// Fills `frames` frames of interleaved stereo; called on the output's own thread.
+using RenderFunction = std::function<void(std::int16_t* interleaved, int frames)>;
+
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;  // stops the thread and closes the output
+
+    // How often the output ran dry since it opened (the listener heard a gap).
+    int underruns() const { return underruns_.load(); }
+
+protected:
+    std::atomic<int> underruns_{0};
+};
+
+// A playback stream on the desktop's sound server (PulseAudio, or PipeWire through its
+// PulseAudio service). Never starts a server. nullptr when no server answers.
+std::unique_ptr<AudioOutput> openServerOutput(const RenderFunction& render);
+
+// ALSA's "default" playback device. nullptr when it cannot be opened at our format.
+std::unique_ptr<AudioOutput> openAlsaOutput(const RenderFunction& render);
+
+// Raw sound appended to `path` at the pace of real time, in blocks of a few milliseconds, each
+// written as soon as it is rendered. nullptr when the file cannot be created.
+std::unique_ptr<AudioOutput> openFileOutput(const std::string& path, const RenderFunction& render);
+
+// Asks for real-time scheduling for the calling (audio) thread, as sound servers and their
+// clients do; without the right to it the thread simply keeps its normal priority.
+void raiseAudioThreadPriority();
+
+}  // namespace mxmidi

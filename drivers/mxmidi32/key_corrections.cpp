@@ -1,0 +1,247 @@
+#include "key_corrections.h"
+
+#include <fluidsynth.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "audio_output.h"
+#include "pitch_estimate.h"
+
+namespace mxmidi {
+namespace {
+
+// Each key is rendered for 1 s at full velocity and its pitch read over 0.3 s to 1.0 s, the
+// steady part of a plucked note.
+constexpr int kRenderFrames = kAudioRate;
+constexpr int kSteadyFrom = kAudioRate * 3 / 10;
+// Rendered after a note is cut, so that its voices are gone before the next one starts.
+constexpr int kFlushFrames = 256;
+// How long a played key waits for its measurement before it sounds uncorrected.
+constexpr std::chrono::seconds kWait{5};
+// Programs often change several times in a row while a player sets up (the tuner selects one
+// program and then another): the background work starts once the choice has held this long.
+constexpr std::chrono::milliseconds kSettle{250};
+
+double equalTempered(int key) {
+    return 440.0 * std::exp2((key - 69) / 12.0);
+}
+
+// Keys in the order they are measured: the middle of the range (a guitar's strings) first.
+std::vector<int> keyOrder() {
+    std::vector<int> keys;
+    for (int k = KeyCorrections::kFirstKey; k <= KeyCorrections::kLastKey; ++k) keys.push_back(k);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](int a, int b) { return std::abs(a - 52) < std::abs(b - 52); });
+    return keys;
+}
+
+bool completeFor(const PresetCorrections& preset) {
+    for (int k = KeyCorrections::kFirstKey; k <= KeyCorrections::kLastKey; ++k) {
+        if (!preset.keys[k]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// A synthesiser of its own that renders single keys into memory.
+class KeyCorrections::Measurer {
+public:
+    explicit Measurer(const std::string& soundFont) {
+        settings_ = new_fluid_settings();
+        fluid_settings_setnum(settings_, "synth.sample-rate", kAudioRate);
+        fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
+        fluid_settings_setint(settings_, "synth.reverb.active", 0);
+        fluid_settings_setint(settings_, "synth.chorus.active", 0);
+        fluid_settings_setint(settings_, "synth.polyphony", 16);
+        fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
+        synth_ = new_fluid_synth(settings_);
+        if (synth_ != nullptr) font_ = fluid_synth_sfload(synth_, soundFont.c_str(), 0);
+        left_.resize(kRenderFrames);
+        right_.resize(kRenderFrames);
+    }
+    ~Measurer() {
+        if (synth_ != nullptr) delete_fluid_synth(synth_);
+        delete_fluid_settings(settings_);
+    }
+    bool loaded() const { return synth_ != nullptr && font_ != FLUID_FAILED; }
+
+    // The pitch error in cents of the key played with that pitch in the key tuning; nothing when
+    // it has no pitch.
+    std::optional<double> error(int bank, int program, int key, double tuning) {
+        if (std::pair{bank, program} != preset_) {
+            if (fluid_synth_program_select(synth_, 0, font_, bank, program) != FLUID_OK)
+                return std::nullopt;
+            preset_ = {bank, program};
+        }
+        double pitches[128];
+        for (int k = 0; k < 128; ++k) pitches[k] = 100.0 * k;
+        pitches[key] = tuning;
+        fluid_synth_activate_key_tuning(synth_, 0, 0, "measure", pitches, 0);
+        fluid_synth_activate_tuning(synth_, 0, 0, 0, 0);
+        fluid_synth_noteon(synth_, 0, key, 127);
+        fluid_synth_write_float(synth_, kRenderFrames, left_.data(), 0, 1, right_.data(), 0, 1);
+        // A note that starts while the voices of the last one are still being let go may sound
+        // a cent or two away from one that starts alone (seen with layered presets). Each key
+        // is measured alone, as the synthesiser that plays it starts its notes.
+        fluid_synth_all_sounds_off(synth_, 0);
+        fluid_synth_write_float(synth_, kFlushFrames, left_.data(), 0, 1, right_.data(), 0, 1);
+        const std::size_t count = kRenderFrames - kSteadyFrom;
+        std::vector<float> mono(count);
+        for (std::size_t i = 0; i < count; ++i)
+            mono[i] = left_[kSteadyFrom + i] + right_[kSteadyFrom + i];
+        const double f = estimateFundamental(mono.data(), count, kAudioRate, equalTempered(key));
+        if (f <= 0.0) return std::nullopt;
+        return 1200.0 * std::log2(f / equalTempered(key));
+    }
+
+    // The synthesiser places pitches in whole cents, and a tuning that falls on a whole cent may
+    // land on either side of it; tunings half way between stay clear of that. The whole cents
+    // go into the key tuning, the rest into the output trim.
+    KeyCorrection measure(int bank, int program, int key) {
+        KeyCorrection c;
+        const double base = 100.0 * key + 0.5;
+        const auto first = error(bank, program, key, base);
+        if (!first) return c;
+        double shift = std::round(-*first);
+        double left = *first;
+        if (shift != 0.0) {
+            const auto second = error(bank, program, key, base + shift);
+            if (!second) return c;
+            left = *second;
+        }
+        if (std::fabs(left) > 0.5) {  // the neighbouring whole cent may do better
+            const double other = shift + (left > 0 ? -1.0 : 1.0);
+            const auto third = error(bank, program, key, base + other);
+            if (third && std::fabs(*third) < std::fabs(left)) {
+                shift = other;
+                left = *third;
+            }
+        }
+        c.pitched = true;
+        c.tuning = base + shift;
+        c.trim = std::clamp(-left, -2.0, 2.0);
+        return c;
+    }
+
+private:
+    fluid_settings_t* settings_ = nullptr;
+    fluid_synth_t* synth_ = nullptr;
+    int font_ = FLUID_FAILED;
+    std::pair<int, int> preset_{-1, -1};
+    std::vector<float> left_, right_;
+};
+
+KeyCorrections::KeyCorrections(const std::string& soundFont)
+    : soundFont_(soundFont), stamp_(stampSoundFont(soundFont)) {
+    if (stamp_) {
+        cacheFile_ = pitchCacheFile(stamp_->path);
+        table_ = loadPitchCache(cacheFile_, *stamp_);
+    }
+}
+
+KeyCorrections::~KeyCorrections() {
+    {
+        std::lock_guard guard(lock_);
+        quitting_ = true;
+    }
+    changed_.notify_all();
+    if (worker_.joinable()) worker_.join();
+    std::lock_guard guard(lock_);
+    if (dirty_) save();
+}
+
+void KeyCorrections::setWanted(const std::set<std::pair<int, int>>& presets) {
+    std::lock_guard guard(lock_);
+    wanted_ = presets;
+    wantedSince_ = std::chrono::steady_clock::now();
+    if (!failed_ && !worker_.joinable() && nextJob()) worker_ = std::thread([this] { work(); });
+    changed_.notify_all();
+}
+
+std::optional<KeyCorrection> KeyCorrections::get(int bank, int program, int key) {
+    if (key < 0 || key > 127) return std::nullopt;
+    std::unique_lock guard(lock_);
+    auto known = [&]() -> const std::optional<KeyCorrection>& {
+        return table_[{bank, program}].keys[key];
+    };
+    if (!known() && measurable(key) && !failed_) {
+        urgent_.push_back({bank, program, key});
+        if (!worker_.joinable()) worker_ = std::thread([this] { work(); });
+        changed_.notify_all();
+        changed_.wait_for(guard, kWait, [&] { return known() || failed_ || quitting_; });
+    }
+    const auto& c = known();
+    if (!c || !c->pitched) return std::nullopt;
+    return c;
+}
+
+std::optional<KeyCorrections::Job> KeyCorrections::nextJob() {
+    while (!urgent_.empty()) {
+        const Job job = urgent_.front();
+        if (!table_[{job.bank, job.program}].keys[job.key]) return job;
+        urgent_.erase(urgent_.begin());
+    }
+    static const std::vector<int> order = keyOrder();
+    for (const auto& [bank, program] : wanted_) {
+        PresetCorrections& preset = table_[{bank, program}];
+        if (preset.complete) continue;
+        for (int key : order) {
+            if (!preset.keys[key]) return Job{bank, program, key};
+        }
+        preset.complete = true;
+    }
+    return std::nullopt;
+}
+
+void KeyCorrections::save() {
+    if (stamp_) savePitchCache(cacheFile_, *stamp_, table_);
+    dirty_ = false;
+}
+
+void KeyCorrections::work() {
+    // Measuring is background work: it gives way to the program and to the sound.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+    std::unique_ptr<Measurer> measurer;
+    std::unique_lock guard(lock_);
+    while (!quitting_) {
+        const std::optional<Job> job = nextJob();
+        if (!job) {
+            if (dirty_) save();
+            measurer.reset();  // its samples are not needed any more
+            changed_.wait(guard);
+            continue;
+        }
+        const bool asked = !urgent_.empty();
+        if (!asked && std::chrono::steady_clock::now() < wantedSince_ + kSettle) {
+            changed_.wait_until(guard, wantedSince_ + kSettle);
+            continue;
+        }
+        guard.unlock();
+        if (!measurer) {
+            measurer = std::make_unique<Measurer>(soundFont_);
+            if (!measurer->loaded()) {
+                guard.lock();
+                failed_ = true;
+                changed_.notify_all();
+                break;
+            }
+        }
+        const KeyCorrection c = measurer->measure(job->bank, job->program, job->key);
+        guard.lock();
+        PresetCorrections& preset = table_[{job->bank, job->program}];
+        preset.keys[job->key] = c;
+        dirty_ = true;
+        if (!preset.complete && completeFor(preset)) {
+            preset.complete = true;
+            save();
+        }
+        changed_.notify_all();
+    }
+}
+
+}  // namespace mxmidi

@@ -1,0 +1,70 @@
+#pragma once
+// Per-key pitch corrections for the presets the synthesiser plays, measured by rendering each
+// key with a synthesiser of its own (far faster than real time) and kept in the pitch cache.
+// The keys of every preset a channel holds are measured in the background, one after another;
+// a key that is played before its turn is measured at once.
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "pitch_cache.h"
+
+namespace mxmidi {
+
+class KeyCorrections {
+public:
+    // Corrections for the SoundFont at `soundFont`; what the cache holds for it is read now.
+    explicit KeyCorrections(const std::string& soundFont);
+    // Stops measuring and keeps what was measured in the cache.
+    ~KeyCorrections();
+
+    KeyCorrections(const KeyCorrections&) = delete;
+    KeyCorrections& operator=(const KeyCorrections&) = delete;
+
+    // The presets (bank, program) that channels hold now; the others are no longer measured.
+    void setWanted(const std::set<std::pair<int, int>>& presets);
+
+    // The key's correction, measured first when needed (this waits a few milliseconds, more
+    // the first time while the measuring synthesiser loads the SoundFont). Nothing for a key
+    // without a measurable pitch, out of the measured range, or when measuring fails.
+    std::optional<KeyCorrection> get(int bank, int program, int key);
+
+    // Keys from about 20 Hz to 5 kHz are measured; the rest are left as they are.
+    static bool measurable(int key) { return key >= kFirstKey && key <= kLastKey; }
+    static constexpr int kFirstKey = 16;
+    static constexpr int kLastKey = 111;
+
+private:
+    class Measurer;
+    struct Job {
+        int bank = 0, program = 0, key = 0;
+    };
+
+    void work();
+    std::optional<Job> nextJob();  // under lock_
+    void save();                   // under lock_
+
+    std::string soundFont_;
+    std::optional<SoundFontStamp> stamp_;
+    std::string cacheFile_;
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    CorrectionTable table_;
+    std::set<std::pair<int, int>> wanted_;
+    std::chrono::steady_clock::time_point wantedSince_;
+    std::vector<Job> urgent_;
+    bool dirty_ = false;
+    bool failed_ = false;  // the measuring synthesiser cannot load the SoundFont
+    bool quitting_ = false;
+    std::thread worker_;
+};
+
+}  // namespace mxmidi

@@ -1,0 +1,216 @@
+#include "pitch_cache.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <istream>
+#include <mutex>
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+namespace mxmidi {
+namespace {
+
+constexpr const char* kHeader = "MxMidi32 pitch corrections 1";
+// A key's tuning may differ this much from its equal-tempered pitch, the trim this much from
+// none; anything further is not something this library measured.
+constexpr double kMaxCorrection = 300.0;
+constexpr double kMaxTrim = 2.0;
+
+std::vector<std::string> words(const std::string& line) {
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
+}
+
+template <typename T>
+bool number(const std::string& text, T& value) {
+    const char* end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && rest == end;
+}
+
+bool keyLine(const std::vector<std::string>& w, PresetCorrections& preset) {
+    int key = 0;
+    if (w.size() < 3 || !number(w[1], key) || key < 0 || key > 127) return false;
+    if (preset.keys[key]) return false;  // the same key twice
+    KeyCorrection c;
+    if (w.size() == 3 && w[2] == "none") {
+        preset.keys[key] = c;
+        return true;
+    }
+    if (w.size() != 4 || !number(w[2], c.tuning) || !number(w[3], c.trim)) return false;
+    if (!std::isfinite(c.tuning) || !std::isfinite(c.trim) ||
+        std::fabs(c.tuning - 100.0 * key) > kMaxCorrection || std::fabs(c.trim) > kMaxTrim)
+        return false;
+    c.pitched = true;
+    preset.keys[key] = c;
+    return true;
+}
+
+// One line on standard error for each kind of trouble, once per process.
+void complainOnce(std::once_flag& flag, const std::string& text) {
+    std::call_once(flag, [&] { std::fprintf(stderr, "MxMidi32: %s\n", text.c_str()); });
+}
+
+std::uint64_t hashOf(const std::string& text) {
+    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+    for (unsigned char c : text) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+}  // namespace
+
+std::optional<SoundFontStamp> stampSoundFont(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return std::nullopt;
+    SoundFontStamp stamp;
+    stamp.path = resolved;
+    ::free(resolved);
+    struct stat st {};
+    if (::stat(stamp.path.c_str(), &st) != 0) return std::nullopt;
+    stamp.size = static_cast<long long>(st.st_size);
+    stamp.modified = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return stamp;
+}
+
+CacheState readPitchCache(std::istream& in, const SoundFontStamp& stamp, CorrectionTable& table) {
+    std::string line;
+    if (!std::getline(in, line) || line != kHeader) return CacheState::Damaged;
+    SoundFontStamp found;
+    if (!std::getline(in, line) || line.rfind("soundfont ", 0) != 0) return CacheState::Damaged;
+    found.path = line.substr(10);
+    const std::pair<const char*, long long*> fields[] = {{"size", &found.size},
+                                                         {"modified", &found.modified}};
+    for (const auto& [name, field] : fields) {
+        const std::vector<std::string> w = std::getline(in, line) ? words(line) : words("");
+        if (w.size() != 2 || w[0] != name || !number(w[1], *field)) return CacheState::Damaged;
+    }
+    CorrectionTable read;
+    PresetCorrections* preset = nullptr;
+    bool ended = false;
+    while (std::getline(in, line)) {
+        if (ended) return CacheState::Damaged;  // nothing may follow the end
+        const std::vector<std::string> w = words(line);
+        if (w.size() == 1 && w[0] == "end") {
+            ended = true;
+        } else if (w.size() == 4 && w[0] == "preset") {
+            int bank = 0, program = 0;
+            if (!number(w[1], bank) || !number(w[2], program) || bank < 0 || bank > 128 ||
+                program < 0 || program > 127 || (w[3] != "complete" && w[3] != "partial") ||
+                read.count({bank, program}) != 0)
+                return CacheState::Damaged;
+            preset = &read[{bank, program}];
+            preset->complete = w[3] == "complete";
+        } else if (!w.empty() && w[0] == "key" && preset != nullptr) {
+            if (!keyLine(w, *preset)) return CacheState::Damaged;
+        } else {
+            return CacheState::Damaged;
+        }
+    }
+    if (!ended) return CacheState::Damaged;  // cut short
+    if (!(found == stamp)) return CacheState::Other;
+    table = std::move(read);
+    return CacheState::Applies;
+}
+
+void writePitchCache(std::ostream& out, const SoundFontStamp& stamp, const CorrectionTable& table) {
+    out << kHeader << '\n'
+        << "soundfont " << stamp.path << '\n'
+        << "size " << stamp.size << '\n'
+        << "modified " << stamp.modified << '\n';
+    char text[64];
+    for (const auto& [preset, corrections] : table) {
+        out << "preset " << preset.first << ' ' << preset.second << ' '
+            << (corrections.complete ? "complete" : "partial") << '\n';
+        for (int key = 0; key < 128; ++key) {
+            const auto& c = corrections.keys[key];
+            if (!c) continue;
+            if (!c->pitched) {
+                out << "key " << key << " none\n";
+                continue;
+            }
+            std::snprintf(text, sizeof text, "key %d %.4f %.4f\n", key, c->tuning, c->trim);
+            out << text;
+        }
+    }
+    out << "end\n";
+}
+
+std::string pitchCacheFile(const std::string& soundFontPath) {
+    std::string folder;
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && cache[0] == '/') {
+        folder = cache;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+        folder = std::string(home) + "/.cache";
+    } else {
+        return {};
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "/tessarin/pitch-%016llx.txt",
+                  static_cast<unsigned long long>(hashOf(soundFontPath)));
+    return folder + name;
+}
+
+CorrectionTable loadPitchCache(const std::string& file, const SoundFontStamp& stamp) {
+    CorrectionTable table;
+    if (file.empty()) return table;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return table;
+    if (readPitchCache(in, stamp, table) == CacheState::Damaged) {
+        static std::once_flag once;
+        complainOnce(once, "the pitch cache " + file + " is damaged; measuring the pitch again");
+    }
+    return table;
+}
+
+void savePitchCache(const std::string& file, const SoundFontStamp& stamp,
+                    const CorrectionTable& table) {
+    if (file.empty()) return;
+    static std::once_flag once;
+    auto fail = [&](const std::string& what) {
+        complainOnce(once, "cannot keep the pitch cache " + file + ": " + what);
+    };
+    // The folder and its parent ($XDG_CACHE_HOME may not exist yet either).
+    const std::string folder = file.substr(0, file.rfind('/'));
+    const std::string parent = folder.substr(0, folder.rfind('/'));
+    ::mkdir(parent.c_str(), 0700);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        fail(std::strerror(errno));
+        return;
+    }
+    const std::string temporary = file + "." + std::to_string(::getpid()) + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            fail(std::strerror(errno));
+            return;
+        }
+        writePitchCache(out, stamp, table);
+        out.flush();
+        if (!out) {
+            fail("write failed");
+            out.close();
+            ::unlink(temporary.c_str());
+            return;
+        }
+    }
+    if (::rename(temporary.c_str(), file.c_str()) != 0) {
+        fail(std::strerror(errno));
+        ::unlink(temporary.c_str());
+    }
+}
+
+}  // namespace mxmidi

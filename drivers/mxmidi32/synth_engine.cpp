@@ -1,0 +1,210 @@
+#include "synth_engine.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "audio_output.h"
+
+namespace mxmidi {
+namespace {
+
+// Level of the synthesiser's mix; one note at full velocity stays well below clipping.
+constexpr double kGain = 0.4;
+// The tuner plays one note at a time; a few more voices leave room for layered presets.
+constexpr int kPolyphony = 64;
+constexpr int kDrumChannel = 9;
+constexpr int kDrumBank = 128;
+// The longest a note on waits for the voices of a reset to go (a few audio blocks).
+constexpr int kResetWaitMs = 40;
+
+// FluidSynth reports every audio output and SoundFont it fails to open on stderr. Those
+// failures are expected while looking for a device (and answered by this library's own
+// results), so FluidSynth stays quiet below FLUID_PANIC while the library is loaded.
+class QuietFluidLog {
+public:
+    QuietFluidLog() {
+        for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
+            previous_[level] = fluid_set_log_function(level, nullptr, nullptr);
+        }
+    }
+    ~QuietFluidLog() {
+        for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
+            fluid_set_log_function(level, previous_[level], nullptr);
+        }
+    }
+
+private:
+    fluid_log_function_t previous_[FLUID_DBG + 1] = {};
+};
+
+void quietFluidLog() {
+    static std::once_flag once;
+    std::call_once(once, [] { static QuietFluidLog quiet; });
+}
+
+std::int16_t toSample(float x) {
+    return static_cast<std::int16_t>(std::lround(std::clamp(x, -1.0f, 1.0f) * 32767.0f));
+}
+
+}  // namespace
+
+std::unique_ptr<SynthEngine> SynthEngine::create(const std::string& soundFont) {
+    quietFluidLog();
+    fluid_settings_t* settings = new_fluid_settings();
+    if (settings == nullptr) return nullptr;
+    fluid_settings_setnum(settings, "synth.sample-rate", kAudioRate);
+    fluid_settings_setnum(settings, "synth.gain", kGain);
+    fluid_settings_setint(settings, "synth.polyphony", kPolyphony);
+    // Only the samples of the programs in use stay in memory (a GM SoundFont may be 150 MB).
+    fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+    // A reference tone is dry: no reverberation or chorus tail lingers after a reset.
+    fluid_settings_setint(settings, "synth.reverb.active", 0);
+    fluid_settings_setint(settings, "synth.chorus.active", 0);
+    fluid_synth_t* synth = new_fluid_synth(settings);
+    if (synth == nullptr) {
+        delete_fluid_settings(settings);
+        return nullptr;
+    }
+    // Without assigning presets to the channels: no channel holds a program yet.
+    const int font = fluid_synth_sfload(synth, soundFont.c_str(), 0);
+    if (font == FLUID_FAILED) {
+        delete_fluid_synth(synth);
+        delete_fluid_settings(settings);
+        return nullptr;
+    }
+    return std::unique_ptr<SynthEngine>(new SynthEngine(settings, synth, font, soundFont));
+}
+
+SynthEngine::SynthEngine(fluid_settings_t* settings, fluid_synth_t* synth, int font,
+                         const std::string& soundFont)
+    : settings_(settings), synth_(synth), font_(font), corrections_(soundFont) {
+    for (int channel = 0; channel < 16; ++channel) {
+        fluid_synth_unset_program(synth_, channel);
+        for (int key = 0; key < 128; ++key) tuning_[channel][key] = 100.0 * key;
+    }
+}
+
+SynthEngine::~SynthEngine() {
+    delete_fluid_synth(synth_);
+    delete_fluid_settings(settings_);
+}
+
+bool SynthEngine::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
+    const int channel = status & 0x0F;
+    const int d1 = data1 & 0x7F;
+    const int d2 = data2 & 0x7F;
+    switch (status & 0xF0) {
+        case 0x80:
+            fluid_synth_noteoff(synth_, channel, d1);
+            return true;
+        case 0x90:
+            if (d2 != 0) return noteOn(channel, d1, d2);
+            fluid_synth_noteoff(synth_, channel, d1);
+            return true;
+        case 0xA0:
+            fluid_synth_key_pressure(synth_, channel, d1, d2);
+            return true;
+        case 0xB0:
+            fluid_synth_cc(synth_, channel, d1, d2);
+            return true;
+        case 0xC0:
+            // With dynamic sample loading this loads the program's samples now (and lets go of
+            // the previous program's when no other channel holds it).
+            fluid_synth_program_change(synth_, channel, d1);
+            holdsProgram_[channel] = true;
+            wantHeldPresets();
+            return true;
+        case 0xD0:
+            fluid_synth_channel_pressure(synth_, channel, d1);
+            return true;
+        case 0xE0:
+            fluid_synth_pitch_bend(synth_, channel, d1 | (d2 << 7));
+            return true;
+        default:
+            return false;  // data bytes and system messages
+    }
+}
+
+bool SynthEngine::noteOn(int channel, int key, int velocity) {
+    if (resetPending_) {
+        // A note that starts while the voices a reset cut are still being let go may sound a
+        // cent or two away from the same note started alone (seen with layered presets), and
+        // its pitch was measured alone: the audio thread lets them go with its next block.
+        resetPending_ = false;
+        for (int waited = 0; waited < kResetWaitMs && sounding(); ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    if (!holdsProgram_[channel]) {
+        // General MIDI's default: program 0 (FluidSynth gives the drum channel its kit).
+        fluid_synth_program_change(synth_, channel, 0);
+        holdsProgram_[channel] = true;
+        wantHeldPresets();
+    }
+    fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, channel);
+    if (preset == nullptr) return false;  // no instrument: nothing would sound
+    double trim = 0.0;
+    if (channel != kDrumChannel) {
+        const int bank = fluid_preset_get_banknum(preset);
+        const int program = fluid_preset_get_num(preset);
+        const auto c = bank == kDrumBank ? std::nullopt : corrections_.get(bank, program, key);
+        tuneKey(channel, key, c ? c->tuning : 100.0 * key);
+        if (c) trim = c->trim;
+    }
+    trimCents_.store(trim);
+    return fluid_synth_noteon(synth_, channel, key, velocity) == FLUID_OK;
+}
+
+void SynthEngine::tuneKey(int channel, int key, double pitch) {
+    if (tuned_[channel] && tuning_[channel][key] == pitch) return;
+    tuning_[channel][key] = pitch;
+    // One key tuning per channel (tuning bank 0, program = channel), replaced as a whole.
+    fluid_synth_activate_key_tuning(synth_, 0, channel, "MxMidi32", tuning_[channel].data(), 0);
+    fluid_synth_activate_tuning(synth_, channel, 0, channel, 0);
+    tuned_[channel] = true;
+}
+
+void SynthEngine::wantHeldPresets() {
+    std::set<std::pair<int, int>> presets;
+    for (int channel = 0; channel < 16; ++channel) {
+        if (!holdsProgram_[channel] || channel == kDrumChannel) continue;
+        if (fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, channel)) {
+            const int bank = fluid_preset_get_banknum(preset);
+            if (bank != kDrumBank) presets.insert({bank, fluid_preset_get_num(preset)});
+        }
+    }
+    corrections_.setWanted(presets);
+}
+
+void SynthEngine::reset() {
+    // Ends every voice at once, sustained or not; channel settings are untouched. (A note off
+    // after this would put the dying voices back into their release phase.)
+    fluid_synth_all_sounds_off(synth_, -1);
+    resetPending_ = true;
+}
+
+bool SynthEngine::sounding() const {
+    return fluid_synth_get_active_voice_count(synth_) > 0;
+}
+
+void SynthEngine::render(std::int16_t* interleaved, int frames) {
+    const double cents = trimCents_.load();
+    if (cents != trim_.cents()) trim_.setCents(cents);
+    left_.resize(static_cast<std::size_t>(frames));
+    right_.resize(static_cast<std::size_t>(frames));
+    trim_.process(left_.data(), right_.data(), frames, [this](float* l, float* r, int n) {
+        fluid_synth_write_float(synth_, n, l, 0, 1, r, 0, 1);
+    });
+    for (int i = 0; i < frames; ++i) {
+        interleaved[2 * i] = toSample(left_[i]);
+        interleaved[2 * i + 1] = toSample(right_[i]);
+    }
+}
+
+}  // namespace mxmidi

@@ -1,0 +1,148 @@
+// What the listener hears from the desktop: the reference notes of a standard guitar played
+// through a private sound server, recorded from its output sink's monitor. Every note must come
+// through whole (no run of eight or more zero samples while it sounds, as an underrun leaves)
+// and in tune over its steady part, with the machine idle and with another process keeping both
+// cores busy.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "driver_session.h"
+#include "maxmidi.h"
+#include "private_sound_server.h"
+#include "tone_pitch.h"
+
+extern char** environ;
+
+using namespace driversession;
+
+namespace {
+
+// A child process with this process's environment; stopped (and waited for) with the object.
+class Child {
+public:
+    explicit Child(std::vector<std::string> args, const std::string& output = "/dev/null") {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<char*> argv;
+        for (auto& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = 0;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Child() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    bool running() const { return pid_ > 0; }
+
+private:
+    pid_t pid_ = 0;
+};
+
+struct Heard {
+    long onset = 0, end = 0;  // frames of the recording
+};
+
+// The notes in a recording: stretches of sound separated by at least 200 ms of silence.
+std::vector<Heard> notesIn(const std::vector<double>& x) {
+    std::vector<Heard> notes;
+    const long quiet = ms(200);
+    long lastLoud = -quiet - 1;
+    for (long i = 0; i < static_cast<long>(x.size()); ++i) {
+        if (std::fabs(x[i]) <= 30.0) continue;
+        if (i - lastLoud > quiet) notes.push_back({i, i});
+        notes.back().end = i;
+        lastLoud = i;
+    }
+    return notes;
+}
+
+long longestZeroRun(const std::vector<double>& x, long from, long to) {
+    long longest = 0, run = 0;
+    for (long i = from; i < to && i < static_cast<long>(x.size()); ++i) {
+        run = x[i] == 0.0 ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+class DesktopSound : public ::testing::TestWithParam<bool> {};
+
+}  // namespace
+
+TEST_P(DesktopSound, GuitarNotesComeThroughWholeAndInTune) {
+    const bool busy = GetParam();
+    testkit::PrivateSoundServer server;
+    if (!server.running()) GTEST_SKIP() << "no sound server to play through";
+    Watchdog watchdog(std::chrono::seconds(120));
+    TemporaryFolder folder;
+    Environment environment;
+    environment.set("XDG_CACHE_HOME", folder / "cache");
+    const std::string recording = folder / "heard.raw";
+    const std::vector<int> guitar = {40, 45, 50, 55, 59, 64};
+    {
+        Child recorder({"parec", "--device=tone.monitor", "--raw", "--format=s16le", "--channels=1",
+                        "--rate=48000", "--latency-msec=20"},
+                       recording);
+        ASSERT_TRUE(recorder.running());
+        // The monitor delivers silence as soon as the recorder listens.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (fileFrames(recording) * 2 < ms(100) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::vector<std::unique_ptr<Child>> load;
+        if (busy) {
+            for (int core = 0; core < 2; ++core) {
+                load.push_back(std::make_unique<Child>(
+                    std::vector<std::string>{"sh", "-c", "while :; do :; done"}));
+            }
+        }
+        TMaxMidi lib(nullptr, kDriver);
+        TMaxMidiOut out;
+        out.setMaxMidi(&lib);
+        ASSERT_TRUE(out.Open(-1, 78624));
+        out.Put(MIDIEVENT{0, 0xC0, 27, 0, 0});
+        out.Put(MIDIEVENT{0, 0xB0, 0, 0, 0});
+        out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0});
+        for (int key : guitar) {
+            out.Reset();
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            EXPECT_TRUE(out.Put(MIDIEVENT{0, 0x90, static_cast<std::uint8_t>(key), 127, 0}));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+        }
+        out.Reset();
+        out.Close();
+        // What the recorder has not written out yet reaches its file before it stops.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    }
+    const std::vector<double> x = readMono(recording, 1);
+    const std::vector<Heard> notes = notesIn(x);
+    ASSERT_EQ(notes.size(), guitar.size()) << "a note was broken up or missing";
+    for (std::size_t n = 0; n < notes.size(); ++n) {
+        SCOPED_TRACE("key " + std::to_string(guitar[n]));
+        const Heard& note = notes[n];
+        ASSERT_GE(note.end - note.onset, ms(1000));
+        EXPECT_LT(longestZeroRun(x, note.onset, note.onset + ms(1000)), 8);
+        EXPECT_LE(std::fabs(tonepitch::centsFrom(x, note.onset + ms(300), note.onset + ms(1000),
+                                                 tonepitch::equalTempered(guitar[n]), kRate)),
+                  0.5);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Machine, DesktopSound, ::testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "BothCoresBusy" : "Idle";
+                         });

@@ -1,0 +1,273 @@
+// Every reference note the tuner can play, rendered through the driver library as the main
+// window plays it (program 24 after the output's opening program 27, a reset, then a note on at
+// full velocity), sounds within half a cent of its equal-tempered pitch over the steady part of
+// the note (0.3 s to 1.0 s after note on), with every General MIDI SoundFont installed. Also:
+// what happens to the measured corrections when the SoundFont or the cache changes under them.
+
+#include <glob.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "driver_session.h"
+#include "maxmidi.h"
+#include "pitch_cache.h"
+#include "tone_pitch.h"
+
+using namespace driversession;
+
+namespace {
+
+constexpr double kAllowedCents = 0.5;
+
+// The distinct MIDI notes of every tuning in the shipped tuning file.
+std::vector<int> referenceNotes() {
+    std::ifstream in(std::string(TESSARIN_APP_DIR) + "/Afinacoes.xml");
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string xml = text.str();
+    std::set<int> notes;
+    static const std::regex corda("<corda>\\s*([0-9]+)\\s*</corda>");
+    for (std::sregex_iterator it(xml.begin(), xml.end(), corda), end; it != end; ++it) {
+        notes.insert(std::stoi((*it)[1]));
+    }
+    return {notes.begin(), notes.end()};
+}
+
+// Every SoundFont in the folders where Debian and other distributions install them, each file
+// once however many links lead to it.
+std::vector<std::string> installedSoundFonts() {
+    std::set<std::string> seen;
+    std::vector<std::string> fonts;
+    for (const char* pattern : {"/usr/share/sounds/sf2/*.sf2", "/usr/share/sounds/sf3/*.sf3",
+                                "/usr/share/soundfonts/*.sf2", "/usr/share/soundfonts/*.sf3"}) {
+        glob_t found{};
+        if (::glob(pattern, 0, nullptr, &found) == 0) {
+            for (std::size_t i = 0; i < found.gl_pathc; ++i) {
+                std::error_code error;
+                const auto real = std::filesystem::canonical(found.gl_pathv[i], error);
+                if (!error && seen.insert(real.string()).second) fonts.push_back(real.string());
+            }
+        }
+        ::globfree(&found);
+    }
+    return fonts;
+}
+
+struct Played {
+    int key;
+    long on;  // file position when the note on had been handed over
+};
+
+// Opens the synthesiser as the tuner does, renders each note for 1.05 s and returns the file.
+std::vector<double> render(const std::string& file, const std::vector<int>& keys,
+                           std::vector<Played>& played) {
+    TMaxMidi lib(nullptr, kDriver);
+    TMaxMidiOut out;
+    out.setMaxMidi(&lib);
+    EXPECT_TRUE(out.Open(-1, 78624));
+    if (!out.IsOpen()) return {};
+    out.Put(MIDIEVENT{0, 0xC0, 27, 0, 0});
+    out.Put(MIDIEVENT{0, 0xB0, 0, 0, 0});
+    out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0});
+    for (int key : keys) {
+        out.Reset();
+        EXPECT_TRUE(out.Put(MIDIEVENT{0, 0x90, static_cast<std::uint8_t>(key), 127, 0}));
+        played.push_back({key, fileFrames(file)});
+        EXPECT_TRUE(waitForFrames(file, played.back().on + ms(1050)));
+    }
+    out.Reset();
+    out.Close();
+    return readMono(file);
+}
+
+// Cents from its equal-tempered pitch of each played note over 0.3 s to 1.0 s after it starts
+// (the first sample above a quiet level after the note on was handed over, less one block).
+std::map<int, double> errors(const std::vector<double>& x, const std::vector<Played>& played) {
+    std::map<int, double> cents;
+    for (const Played& p : played) {
+        const long onset = onsetAfter(x, p.on - ms(6), 30.0);
+        if (onset < 0 || onset + ms(1000) > static_cast<long>(x.size())) {
+            ADD_FAILURE() << "key " << p.key << " did not sound";
+            continue;
+        }
+        cents[p.key] = tonepitch::centsFrom(x, onset + ms(300), onset + ms(1000),
+                                            tonepitch::equalTempered(p.key), kRate);
+    }
+    return cents;
+}
+
+class ReferencePitch : public ::testing::TestWithParam<std::string> {};
+
+std::string fontName(const testing::TestParamInfo<std::string>& info) {
+    std::string name = std::filesystem::path(info.param).stem().string();
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    }
+    return name;
+}
+
+}  // namespace
+
+TEST_P(ReferencePitch, EveryReferenceNoteSoundsWithinHalfACent) {
+    Watchdog watchdog(std::chrono::seconds(240));
+    TemporaryFolder folder;
+    Environment environment;
+    environment.set("MXMIDI32_SOUNDFONT", GetParam());
+    environment.set("MXMIDI32_AUDIO_FILE", folder / "render.raw");
+    environment.set("XDG_CACHE_HOME", folder / "cache");  // a first start: nothing measured yet
+
+    const std::vector<int> keys = referenceNotes();
+    ASSERT_GE(keys.size(), 20u);
+    std::vector<Played> played;
+    const std::vector<double> x = render(folder / "render.raw", keys, played);
+    double worst = 0.0;
+    for (const auto& [key, cents] : errors(x, played)) {
+        EXPECT_LE(std::fabs(cents), kAllowedCents) << "key " << key;
+        if (std::fabs(cents) > std::fabs(worst)) worst = cents;
+    }
+    RecordProperty("worst_cents", std::to_string(worst));
+    std::printf("%s: largest error %+.3f cents over %zu notes\n", GetParam().c_str(), worst,
+                played.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(InstalledSoundFonts, ReferencePitch,
+                         ::testing::ValuesIn(installedSoundFonts()), fontName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ReferencePitch);
+
+namespace {
+
+// A small SoundFont of our own to change under the library's feet: a copy of whichever is
+// installed, the smallest one.
+std::string smallestSoundFont() {
+    std::string best;
+    std::uintmax_t bestSize = 0;
+    for (const std::string& font : installedSoundFonts()) {
+        const auto size = std::filesystem::file_size(font);
+        if (best.empty() || size < bestSize) {
+            best = font;
+            bestSize = size;
+        }
+    }
+    return best;
+}
+
+// Plays one note of program 24 and returns its error in cents.
+double playOnce(const std::string& file, int key) {
+    std::vector<Played> played;
+    const std::vector<double> x = render(file, {key}, played);
+    const auto cents = errors(x, played);
+    return cents.count(key) != 0 ? cents.at(key) : 1e9;
+}
+
+}  // namespace
+
+// The cache is used while it belongs to the file at the SoundFont's path, and measured again
+// when another file stands there; a damaged or unwritable cache costs a measurement and one line
+// on standard error at most, never a wrong note.
+TEST(PitchCorrections, FollowTheSoundFontAndSurviveABadCache) {
+    const std::string original = smallestSoundFont();
+    if (original.empty()) GTEST_SKIP() << "no SoundFont installed";
+    Watchdog watchdog(std::chrono::seconds(120));
+    TemporaryFolder folder;
+    Environment environment;
+    const std::string font = folder / "font.sf2";
+    std::filesystem::copy_file(original, font);
+    environment.set("MXMIDI32_SOUNDFONT", font);
+    environment.set("MXMIDI32_AUDIO_FILE", folder / "render.raw");
+    environment.set("XDG_CACHE_HOME", folder / "cache");
+    const std::string cache = mxmidi::pitchCacheFile(std::filesystem::canonical(font).string());
+    constexpr int kKey = 45;
+
+    EXPECT_LE(std::fabs(playOnce(folder / "render.raw", kKey)), kAllowedCents);
+    ASSERT_TRUE(std::filesystem::exists(cache));
+
+    // A cache that says key 45 needs 60 cents more. While it belongs to the file, it is obeyed:
+    // proof that a start with a known SoundFont uses the cache rather than measuring.
+    const auto stamp = mxmidi::stampSoundFont(font);
+    ASSERT_TRUE(stamp);
+    mxmidi::CorrectionTable table;
+    {
+        std::ifstream in(cache);
+        ASSERT_EQ(mxmidi::readPitchCache(in, *stamp, table), mxmidi::CacheState::Applies);
+    }
+    auto& key = table[{0, 24}].keys[kKey];
+    ASSERT_TRUE(key && key->pitched);
+    key->tuning += 60.0;
+    const double trusted = key->tuning;
+    auto writeCache = [&] {
+        std::ofstream out(cache, std::ios::trunc);
+        mxmidi::writePitchCache(out, *stamp, table);
+    };
+    writeCache();
+    EXPECT_NEAR(playOnce(folder / "render.raw", kKey), 60.0, 2.0);
+
+    // Another file at the same path (here: the same bytes written again later) is measured
+    // afresh, whatever the cache says.
+    writeCache();
+    std::filesystem::last_write_time(
+        font, std::filesystem::last_write_time(font) + std::chrono::seconds(10));
+    EXPECT_LE(std::fabs(playOnce(folder / "render.raw", kKey)), kAllowedCents);
+    {
+        std::ifstream in(cache);
+        mxmidi::CorrectionTable fresh;
+        ASSERT_EQ(mxmidi::readPitchCache(in, *mxmidi::stampSoundFont(font), fresh),
+                  mxmidi::CacheState::Applies);
+        const auto& measured = fresh[std::pair{0, 24}].keys[kKey];
+        ASSERT_TRUE(measured);
+        EXPECT_NE(measured->tuning, trusted);
+    }
+
+    // A damaged cache: measured again, one line on standard error, and a good cache after.
+    std::ofstream(cache, std::ios::trunc) << "MxMidi32 pitch corrections 1\n\x01\x02 garbage";
+    testing::internal::CaptureStderr();
+    const double afterDamage = playOnce(folder / "render.raw", kKey);
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_LE(std::fabs(afterDamage), kAllowedCents);
+    EXPECT_LE(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    {
+        std::ifstream in(cache);
+        mxmidi::CorrectionTable fresh;
+        EXPECT_EQ(mxmidi::readPitchCache(in, *mxmidi::stampSoundFont(font), fresh),
+                  mxmidi::CacheState::Applies);
+    }
+
+    // A cache folder that cannot be made: the note is still in tune, at most one line said.
+    std::ofstream(folder / "not-a-folder") << "x";
+    environment.set("XDG_CACHE_HOME", folder / "not-a-folder");
+    testing::internal::CaptureStderr();
+    const double unwritable = playOnce(folder / "render.raw", kKey);
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_LE(std::fabs(unwritable), kAllowedCents);
+    EXPECT_LE(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+// A file that starts like a SoundFont but is not one: the device opens (the check at opening is
+// the header), but no note can sound, and the note on says so. (FluidSynth's other loader may
+// take the file and find no instrument in it; the note on says so all the same.)
+TEST(PitchCorrections, ABrokenSoundFontRefusesEveryNote) {
+    Watchdog watchdog(std::chrono::seconds(60));
+    TemporaryFolder folder;
+    Environment environment;
+    const std::string font = folder / "broken.sf2";
+    std::ofstream(font, std::ios::binary)
+        << std::string("RIFF\x10\0\0\0sfbkLIST", 16) << std::string(64, '\x7f');
+    environment.set("MXMIDI32_SOUNDFONT", font);
+    environment.set("MXMIDI32_AUDIO_FILE", folder / "render.raw");
+    environment.set("XDG_CACHE_HOME", folder / "cache");
+    TMaxMidi lib(nullptr, kDriver);
+    TMaxMidiOut out;
+    out.setMaxMidi(&lib);
+    ASSERT_TRUE(out.Open(0, 78624));
+    EXPECT_TRUE(out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0}));
+    EXPECT_FALSE(out.Put(MIDIEVENT{0, 0x90, 40, 127, 0}));
+    out.Close();
+}

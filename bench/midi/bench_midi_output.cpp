@@ -7,10 +7,12 @@
 // ("Sink Latency"), plus one period of the synthesiser, the longest an event waits before it is
 // rendered. The readings start once the new sink has settled at the latency the stream asked for.
 // Printed as `LAT mxmidi32_output_ms <worst of 20 readings>` beside the goal `LAT
-// mxmidi32_output_goal_ms 25`. The output closes while nothing sounds, so the first note after a
+// mxmidi32_output_goal_ms 50`. The output closes while nothing sounds, so the first note after a
 // silence also waits for it to open again: `LAT mxmidi32_heard_open_ms` and
 // `LAT mxmidi32_heard_after_silence_ms` time a note on to its sound on the sink's monitor with the
-// output open and with the output closed.
+// output open and with the output closed, and `LAT mxmidi32_heard_notes_with_gaps` counts those
+// notes whose first second on the monitor holds a run of eight or more zero samples (an
+// underrun).
 
 #include <benchmark/benchmark.h>
 #include <signal.h>
@@ -20,6 +22,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -39,8 +43,8 @@ extern char** environ;
 namespace {
 
 const std::string kDriver = std::string(TESSARIN_APP_DIR) + "/libMxMidi32.so";
-// The synthesiser renders 128 frames at 48 kHz per period (drivers/mxmidi32/synth_output.cpp).
-constexpr double kPeriodMs = 128.0 * 1000.0 / 48000.0;
+// The synthesiser's sound server asks for 10 ms at a time (drivers/mxmidi32/server_output.cpp).
+constexpr double kPeriodMs = 10.0;
 
 // Buffer plus sink latency of the one playback stream, in ms; negative when not readable.
 double streamLatencyMs() {
@@ -109,12 +113,29 @@ public:
     // negative when nothing was heard.
     double firstSoundAfter(std::chrono::steady_clock::time_point from) {
         std::lock_guard guard(lock_);
-        for (const auto& [when, peak] : blocks_) {
-            if (when >= from && peak > 300) {
-                return std::chrono::duration<double, std::milli>(when - from).count();
+        for (const auto& block : blocks_) {
+            if (block.when >= from && block.peak > 300) {
+                return std::chrono::duration<double, std::milli>(block.when - from).count();
             }
         }
         return -1.0;
+    }
+
+    // Whether the second after the first sound heard since `from` holds a run of eight or
+    // more zero samples: the gap an underrun leaves in a note.
+    bool gapAfter(std::chrono::steady_clock::time_point from) {
+        std::lock_guard guard(lock_);
+        std::size_t first = 0;
+        while (first < blocks_.size() && !(blocks_[first].when >= from && blocks_[first].peak > 300))
+            ++first;
+        int run = 0;
+        for (std::size_t b = first; b < blocks_.size() && b < first + 500; ++b) {  // 500 x 2 ms
+            for (std::int16_t v : blocks_[b].samples) {
+                run = v == 0 ? run + 1 : 0;
+                if (run >= 8) return true;
+            }
+        }
+        return false;
     }
 
 private:
@@ -128,10 +149,11 @@ private:
                 if (n <= 0) return;
                 got += static_cast<std::size_t>(n);
             }
-            int peak = 0;
-            for (std::int16_t v : block) peak = std::max(peak, std::abs(static_cast<int>(v)));
+            Block heard{std::chrono::steady_clock::now(), 0, {}};
+            std::copy(std::begin(block), std::end(block), heard.samples.begin());
+            for (std::int16_t v : block) heard.peak = std::max(heard.peak, std::abs(static_cast<int>(v)));
             std::lock_guard guard(lock_);
-            blocks_.emplace_back(std::chrono::steady_clock::now(), peak);
+            blocks_.push_back(heard);
         }
     }
 
@@ -139,7 +161,12 @@ private:
     int input_ = -1;
     std::thread reader_;
     std::mutex lock_;
-    std::vector<std::pair<std::chrono::steady_clock::time_point, int>> blocks_;
+    struct Block {
+        std::chrono::steady_clock::time_point when;
+        int peak;
+        std::array<std::int16_t, 96> samples;
+    };
+    std::vector<Block> blocks_;
 };
 
 // The time from a note on to its sound on the sink's monitor, with the output kept open (a
@@ -158,6 +185,7 @@ void measureHeardLatency(testkit::PrivateSoundServer& server, TMaxMidiOut& out) 
         return v.empty() ? -1.0 : v[v.size() / 2];
     };
     std::vector<double> open, reopened;
+    int gaps = 0, heardNotes = 0;
     std::this_thread::sleep_for(std::chrono::seconds(1));
     for (int i = 0; i < 10; ++i) {
         const bool afterSilence = i % 2 == 1;
@@ -176,8 +204,13 @@ void measureHeardLatency(testkit::PrivateSoundServer& server, TMaxMidiOut& out) 
         const auto noteOn = std::chrono::steady_clock::now();
         out.Put(MIDIEVENT{0, 0x90, 40, 127, 0});
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));  // the note's first second
         const double heard = listener.firstSoundAfter(noteOn);
-        if (heard >= 0) (afterSilence ? reopened : open).push_back(heard);
+        if (heard >= 0) {
+            (afterSilence ? reopened : open).push_back(heard);
+            ++heardNotes;
+            gaps += listener.gapAfter(noteOn) ? 1 : 0;
+        }
     }
     if (open.empty() || reopened.empty()) {
         std::printf("LAT mxmidi32_heard_ms unavailable (the monitor heard nothing)\n");
@@ -185,10 +218,14 @@ void measureHeardLatency(testkit::PrivateSoundServer& server, TMaxMidiOut& out) 
     }
     std::printf("LAT mxmidi32_heard_open_ms %.2f\n", median(open));
     std::printf("LAT mxmidi32_heard_after_silence_ms %.2f\n", median(reopened));
+    // Notes of those ten with a gap (a run of eight or more zero samples) in their first second.
+    std::printf("LAT mxmidi32_heard_notes_with_gaps %d of %d\n", gaps, heardNotes);
 }
 
 void measureLatency() {
-    std::printf("LAT mxmidi32_output_goal_ms 25\n");
+    // A note's sound is buffered for about 40 ms so that it does not break up on a loaded
+    // machine; note on to sound must stay within 50 ms.
+    std::printf("LAT mxmidi32_output_goal_ms 50\n");
     testkit::PrivateSoundServer server;
     if (!server.running()) {
         std::printf("LAT mxmidi32_output_ms unavailable (no PulseAudio to measure with)\n");

@@ -6,13 +6,21 @@
  *
  * Output devices
  *   0xFFFF (the mapper, -1 as a 16-bit number) and 0: an embedded FluidSynth synthesiser playing
- *          the system's General MIDI SoundFont through the desktop's audio (PipeWire when
- *          FluidSynth offers it, PulseAudio, then ALSA's "default" device). The audio output
- *          is open only while something sounds: 1.5 s after the last voice has ended it is
- *          closed, and the next note on opens it again (that note on fails when no output opens
- *          any more). An output into MXMIDI32_AUDIO_FILE stays open.
- *   1 .. n-1: the ALSA sequencer ports that accept events (hardware synthesisers, running software
- *          synthesisers), in the order ALSA lists them; the list is taken by GetNumOutDevices.
+ *          the system's General MIDI SoundFont through the desktop's sound server (PulseAudio,
+ *          or PipeWire through its PulseAudio service), else ALSA's "default" device. Opening it
+ *          opens the audio output (and fails when none opens or there is no SoundFont); the
+ *          SoundFont itself loads in the background, messages sent meanwhile are played once it
+ *          has loaded, and a note on waits for it. Should it fail to load, every note on fails.
+ *          The audio output is open only while something sounds: 1.5 s after the last voice
+ *          has ended it is closed, and the next note on opens it again (that note on fails when
+ *          no output opens any more). An output into MXMIDI32_AUDIO_FILE stays open.
+ *          A channel holds no program until it is given one; its first note without one takes
+ *          General MIDI's default. Every pitched note sounds at its equal-tempered pitch
+ *          (A4 = 440 Hz): the keys of each program in use are measured by rendering them, and
+ *          the measurements are kept per SoundFont in $XDG_CACHE_HOME/tessarin/.
+ *   1 .. n-1: the ALSA sequencer ports that make sound (synthesisers, samplers, hardware MIDI
+ *          ports), in the order ALSA lists them, never the kernel's pass-through ("Midi
+ *          Through") nor ports that only take MIDI in; the list is taken by GetNumOutDevices.
  *   Every open of a device is independent: two opens of the synthesiser make two synthesisers.
  *
  * Calling conventions
@@ -45,7 +53,7 @@
  *   MXMIDI32_SOUNDFONT   a SoundFont file used instead of the system's General MIDI SoundFont.
  *   MXMIDI32_AUDIO_FILE  the synthesiser renders into this file instead of the desktop's audio:
  *                        raw signed 16-bit little-endian stereo at MXMIDI_SAMPLE_RATE, written at
- *                        the pace of real time by FluidSynth's file driver.
+ *                        the pace of real time in blocks of 5 ms.
  */
 
 #include <stdint.h>
@@ -104,7 +112,8 @@ struct MxNotifyTarget {
     X(int, ResetMidiOut, (HMOUT out))                                                             \
     X(int, FlushMidiOut, (HMOUT out))                                                             \
     X(int, CloseMidiOut, (HMOUT out))                                                             \
-    /* Plays one event at once; MXMIDI_FAILED for a closed handle or an unusable status. */       \
+    /* Plays one event at once; MXMIDI_FAILED for a closed handle, an unusable status, or a note on \
+       that cannot sound. */       \
     X(int, PutMidiOut, (HMOUT out, const MIDIEVENT* event))                                       \
     /* Input: none (0 devices, every call fails). */                                              \
     X(uint16_t, GetNumInDevices, (void))                                                          \

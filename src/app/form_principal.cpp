@@ -450,9 +450,14 @@ void TformPrincipal::imagemCordaClick(QWidget* sender) {
     saidaMidi_->silenciar();
     estimador_.setCordaSelecionada(s);
     // Note on, channel 0, full velocity; the next choice of string cuts it (no note off).
-    saidaMidi_->enviarMensagem(0x90, static_cast<std::uint8_t>(afinacaoAtual_->getNotaMIDI(s)),
-                               127);
+    const bool soou = saidaMidi_->enviarMensagem(
+        0x90, static_cast<std::uint8_t>(afinacaoAtual_->getNotaMIDI(s)), 127);
     selecionarCorda(s);
+    if (!soou && !avisouSemSom_) {
+        // Said once: the tuner goes on tuning, without reference notes.
+        avisouSemSom_ = true;
+        mostrarMensagem(texto(kSecao, "erroSemSom"), texto(kSecaoGeral, "tituloAtencao"));
+    }
 }
 
 void TformPrincipal::btnProximaCordaClick() {

@@ -226,6 +226,8 @@ private:
 
     Opcoes opcoes_;
     bool construida_ = false;
+    // Whether the user has been told that reference notes cannot sound.
+    bool avisouSemSom_ = false;
 
     // Owner of the window's components (recorder and analyser), destroyed with the window.
     std::unique_ptr<TComponent> componentes_;

@@ -30,12 +30,12 @@ SaidaMIDI::~SaidaMIDI() {
     biblioteca_.reset();
 }
 
-void SaidaMIDI::enviarMensagem(std::uint8_t status, std::uint8_t dado1, std::uint8_t dado2) {
+bool SaidaMIDI::enviarMensagem(std::uint8_t status, std::uint8_t dado1, std::uint8_t dado2) {
     MIDIEVENT evento{};
     evento.status = status;
     evento.data1 = dado1;
     evento.data2 = dado2;
-    saida_->Put(evento);  // does nothing while closed
+    return saida_->Put(evento);  // does nothing while closed
 }
 
 void SaidaMIDI::selecionarPrograma(std::uint8_t canal, std::uint8_t programa) {

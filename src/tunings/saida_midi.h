@@ -27,8 +27,9 @@ public:
     SaidaMIDI(const SaidaMIDI&) = delete;
     SaidaMIDI& operator=(const SaidaMIDI&) = delete;
 
-    // Sends one short message now; nothing while the output is closed.
-    void enviarMensagem(std::uint8_t status, std::uint8_t dado1, std::uint8_t dado2);
+    // Sends one short message now; nothing while the output is closed. False when nothing was
+    // sent or the output refused the message (for a note on: it cannot sound).
+    bool enviarMensagem(std::uint8_t status, std::uint8_t dado1, std::uint8_t dado2);
     // Bank select 0, then the program change, on the channel.
     void selecionarPrograma(std::uint8_t canal, std::uint8_t programa);
     // Stops every sounding note; the selected program stays. Nothing while closed.

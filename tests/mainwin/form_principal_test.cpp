@@ -273,6 +273,25 @@ TEST_F(FormPrincipalTest, AClickOnAStringOrItsEndPlaysAndSelectsIt) {
     EXPECT_EQ(posicaoDestacada(*form), 4);
 }
 
+// With no output that can sound, strings are still chosen, and the user hears once why nothing
+// plays; the tuner goes on.
+TEST_F(FormPrincipalTest, WithNothingToSoundTheUserIsToldOnceAndStringsStillSelect) {
+    ambiente.midi.opening("");  // no device opens
+    auto form = criar();
+    ASSERT_TRUE(form->construida());
+    EXPECT_THAT(ambiente.mensagens, IsEmpty()) << "nothing is said before a note is asked for";
+    for (int posicao : {2, 4, 1}) {
+        ambiente.midi.clear();
+        QTest::mouseClick(form->imagensCorda()[posicao], Qt::LeftButton);
+        EXPECT_EQ(form->cordaSelecionada(), posicao);
+        EXPECT_THAT(ambiente.midi.lines(), IsEmpty());
+    }
+    ASSERT_EQ(ambiente.mensagens.size(), 1u);
+    EXPECT_EQ(ambiente.mensagens[0].texto, ambiente.texto(kSecao, "erroSemSom"));
+    EXPECT_EQ(ambiente.mensagens[0].titulo, ambiente.texto("geral", "tituloAtencao"));
+    EXPECT_FALSE(ambiente.mensagens[0].texto.empty());
+}
+
 TEST_F(FormPrincipalTest, TheNextStringButtonAdvancesWrapsAndCountsADoubleClickTwice) {
     auto form = criar();
     ASSERT_TRUE(form->construida());

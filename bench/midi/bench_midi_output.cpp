@@ -43,8 +43,8 @@ extern char** environ;
 namespace {
 
 const std::string kDriver = std::string(TESSARIN_APP_DIR) + "/libMxMidi32.so";
-// The synthesiser's sound server asks for 10 ms at a time (drivers/mxmidi32/server_output.cpp).
-constexpr double kPeriodMs = 10.0;
+// The synthesiser's sound server asks for 6 ms at a time (drivers/mxmidi32/server_output.cpp).
+constexpr double kPeriodMs = 6.0;
 
 // Buffer plus sink latency of the one playback stream, in ms; negative when not readable.
 double streamLatencyMs() {

@@ -1,11 +1,11 @@
 // Playback through the desktop's sound server with PulseAudio's client library, which PipeWire's
 // PulseAudio service also speaks.
 //
-// Buffering: the server keeps about kTargetMs of our sound queued (its own buffer and ours
-// together) and asks for more every kRequestMs. A note therefore sounds about kTargetMs after it
-// starts, and the server's requests may come up to kTargetMs - kRequestMs late (a loaded
-// machine holding up the server or this thread) before the listener hears a gap: the most
-// buffering that keeps a note within 50 ms of its note on. Playback starts with the first block.
+// Buffering: the server keeps up to kTargetMs of our sound queued (the sink's share and the
+// stream's together) and asks for more every kRequestMs. A note is heard some 35 to 40 ms after
+// its note on (bench_midi_output), within the 50 ms a player does not notice, and a loaded
+// machine may hold up the server's requests or this thread by well over 10 ms before the
+// listener hears a gap. Playback starts with the first block.
 
 #include <pthread.h>
 #include <pulse/pulseaudio.h>
@@ -20,8 +20,8 @@
 namespace mxmidi {
 namespace {
 
-constexpr int kTargetMs = 40;
-constexpr int kRequestMs = 10;
+constexpr int kTargetMs = 48;
+constexpr int kRequestMs = 6;
 
 std::uint32_t bytesFor(int milliseconds) {
     return static_cast<std::uint32_t>(kAudioRate * milliseconds / 1000 * kAudioChannels * 2);

@@ -208,14 +208,14 @@ public:
         return statusKb(t.pid, "VmHWM:");
     }
 
-    // A start with no pitch cache: its time to the window is printed with `formato`; the
+    // A start with no pitch cache: its time to the window is printed as TIME `rotulo`; the
     // program then runs until its background measuring is done, which later starts find.
-    bool primeiraPartida(const std::string& formato, const std::vector<std::string>& extra = {}) {
+    bool primeiraPartida(const std::string& rotulo, const std::vector<std::string>& extra = {}) {
         std::error_code erro;
         fs::remove_all(pasta_ + "/home/.cache", erro);
         const auto tuner = iniciarTuner(extra);
         if (!tuner) return false;
-        std::printf(formato.c_str(), tuner->msAteJanela);
+        std::printf("TIME %s %.0f\n", rotulo.c_str(), tuner->msAteJanela);
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::seconds(kSegundosMedicaoAfinacao));
         return encerrar(tuner->pid, tuner->janela);
@@ -248,7 +248,7 @@ int medirTudo(Banco& banco) {
     // A first start ever: the reference notes' pitch corrections are not known yet (they are
     // measured in the background while the program runs, long enough here to finish them).
     banco.tocar("steady.wav");
-    if (!banco.primeiraPartida("TIME startup_cold_cache_ms %.0f\n")) return 1;
+    if (!banco.primeiraPartida("startup_cold_cache_ms")) return 1;
 
     // Three starts with the needle at rest on an in-tune E2; the last one is measured.
     std::vector<double> partidas;
@@ -296,7 +296,7 @@ int medirTudo(Banco& banco) {
         }
         // Its pitch corrections are measured on a first start; the measured start knows them.
         const std::string escolha = std::string("MXMIDI32_SOUNDFONT=") + soundFont;
-        if (!banco.primeiraPartida("TIME startup_cold_cache_ms[" + nome + "] %.0f\n", {escolha}))
+        if (!banco.primeiraPartida("startup_cold_cache_ms[" + nome + "]", {escolha}))
             return 1;
         const auto tuner = banco.iniciarTuner({escolha});
         if (!tuner) return 1;

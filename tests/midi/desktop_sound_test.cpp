@@ -84,6 +84,11 @@ class DesktopSound : public ::testing::TestWithParam<bool> {};
 }  // namespace
 
 TEST_P(DesktopSound, GuitarNotesComeThroughWholeAndInTune) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // Sound at the pace of real time needs the optimised library: built for a sanitizer, the
+    // synthesiser cannot keep the server fed, and the gaps would be the build's, not ours.
+    GTEST_SKIP() << "real-time sound is checked in the optimised build";
+#endif
     const bool busy = GetParam();
     testkit::PrivateSoundServer server;
     if (!server.running()) GTEST_SKIP() << "no sound server to play through";

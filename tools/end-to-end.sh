@@ -10,9 +10,13 @@
 #     message;
 #   - a tone three analyser bins sharp (84.11 Hz) turns the needle clockwise and never shows it;
 #   - F3 opens the tuning chooser and F2 the setup assistant, whose meter shows the tone's level;
-# and leaves tessarin-afinado.png, tessarin-desafinado.png, afinacoes.png and assistente.png in
-# the screenshot folder. Exit status 0: all checks passed; 1: a check failed; 77: this machine
-# cannot run it (no Xvfb, sound server, sox, ImageMagick or xdotool: run tools/setup.sh).
+#   - F4 switches to the fine reading: its dial shows the figure in cents, a tone 3 cents sharp
+#     of E2 leans the needle about 3 degrees clockwise with "OK" off, a tone 1 cent flat lights
+#     "OK"; closed and started again, the program is still in the fine reading;
+# and leaves tessarin-afinado.png, tessarin-desafinado.png, tessarin-fina.png,
+# tessarin-fina-afinado.png, afinacoes.png and assistente.png in the screenshot folder. Exit
+# status 0: all checks passed; 1: a check failed; 77: this machine cannot run it (no Xvfb, sound
+# server, sox, ImageMagick or xdotool: run tools/setup.sh).
 #
 # The program runs from a copy of the build's program folder with English as its language and
 # the first tuning (standard guitar) selected, so the user's own settings are never touched.
@@ -69,6 +73,14 @@ tocar() {
 # 82.41 Hz. 84.11 Hz is bin 125, three bins sharp.
 corda 82.10 "$tmp/afinado.wav"
 corda 84.11 "$tmp/desafinado.wav"
+# The fine reading places the peak between bins and counts cents from E2's 82.4069 Hz. Its
+# tones ring steadily: a stroke inside the analysis window (the last 1.49 s) starts the tone
+# over at another phase, which moves the reading by several cents until the window has passed it.
+tom_firme() {
+  sox -n -r 44100 -c 1 -b 16 "$2" synth 60 sine "$1" vol 0.5 2>/dev/null
+}
+tom_firme 82.5497 "$tmp/fina-agudo.wav"    # 3 cents sharp
+tom_firme 82.3593 "$tmp/fina-grave.wav"    # 1 cent flat
 
 # --- the screen, at 96 dots per inch ------------------------------------------------------------
 sessao_xvfb 1024x768
@@ -129,6 +141,21 @@ pixels_mensagem() {
     NR > 1 && $4 > 180 && $3 < 120 && $5 < 120 { n++ }
     END { print n + 0 }'
 }
+# Pixels of the "OK" label drawn yellow, in the lamp window (606, 206, 37 x 16).
+pixels_ok_amarelo() {
+  convert "$1" -crop 37x16+606+206 +repage txt:- | awk -F'[,:() ]+' '
+    NR > 1 && $3 > 200 && $4 > 200 && $5 < 90 { n++ }
+    END { print n + 0 }'
+}
+# The fine reading's readout at the top of the dial (598, 105, 52 x 14): "<near-black pixels>
+# <light text pixels>". The classic dial has neither the black window nor a figure there.
+pixels_visor() {
+  convert "$1" -crop 52x14+598+105 +repage txt:- | awk -F'[,:() ]+' '
+    NR > 1 && $3 < 32 && $4 < 30 && $5 < 28 { preto++ }
+    NR > 1 && $3 > 190 && $4 > 170 && $5 > 120 { texto++ }
+    END { print preto + 0, texto + 0 }'
+}
+
 # Level of the assistant's meter, in per cent of its height: the meter is 165 pixels high at
 # (139, 87) of page 3, and its bar has the style's highlight colour (blue).
 nivel_medidor() {
@@ -162,8 +189,32 @@ ler_principal() {
     sleep 0.5
   done
 }
+# Eight readings in the fine reading, as above. Sets `inclinada` (readings with the needle 1.5
+# to 5.5 degrees clockwise), `ok` (readings with "OK" yellow), `perto` (needle within 3
+# degrees of the centre), `visor` (readings showing the readout with a figure), and keeps the
+# picture named $2.
+ler_fina() {
+  local janela=$1 arquivo=$2 i n angulo amarelo preto texto
+  inclinada=0 ok=0 perto=0 visor=0
+  sleep 5
+  for i in 1 2 3 4 5 6 7 8; do
+    import -display "$DISPLAY" -window "$janela" "$tmp/fina$i.png"
+    read -r n angulo < <(angulo_ponteiro "$tmp/fina$i.png")
+    amarelo=$(pixels_ok_amarelo "$tmp/fina$i.png")
+    read -r preto texto < <(pixels_visor "$tmp/fina$i.png")
+    echo "end-to-end:   reading $i: needle $n pixels at $angulo degrees, OK $amarelo yellow" \
+      "pixels, readout $preto dark and $texto light pixels"
+    [ "$n" -ge 40 ] && awk -v a="$angulo" 'BEGIN { exit !(a > -5.5 && a < -1.5) }' &&
+      inclinada=$((inclinada + 1))
+    [ "$n" -ge 40 ] && awk -v a="$angulo" 'BEGIN { exit !(a > -3 && a < 3) }' && perto=$((perto + 1))
+    [ "$amarelo" -ge 10 ] && ok=$((ok + 1))
+    [ "$preto" -ge 200 ] && [ "$texto" -ge 15 ] && visor=$((visor + 1))
+    [ "$i" -eq 4 ] && cp "$tmp/fina$i.png" "$arquivo"
+    sleep 0.5
+  done
+}
 rm -f "$saida/tessarin-afinado.png" "$saida/tessarin-desafinado.png" "$saida/afinacoes.png" \
-  "$saida/assistente.png"
+  "$saida/assistente.png" "$saida/tessarin-fina.png" "$saida/tessarin-fina-afinado.png"
 
 # --- in tune ------------------------------------------------------------------------------------
 tocar "$tmp/afinado.wav"
@@ -216,6 +267,45 @@ if [ "${TESSARIN_E2E_SEM_PELE:-0}" != 1 ]; then
 fi
 
 kill -0 "$programa" 2>/dev/null || falhou "the program ended by itself"
+
+# --- the fine reading (F4) ----------------------------------------------------------------------
+pele() { [ "${TESSARIN_E2E_SEM_PELE:-0}" != 1 ]; }
+tocar "$tmp/fina-agudo.wav"
+tecla "$principal" F4
+echo "end-to-end: fine reading, 3 cents sharp (82.55 Hz on string E2):"
+ler_fina "$principal" "$saida/tessarin-fina.png"
+[ "$ok" -eq 0 ] || falhou "3 cents sharp, OK lit in $ok readings"
+if pele; then
+  [ "$inclinada" -ge 6 ] ||
+    falhou "3 cents sharp, the needle leaned about 3 degrees clockwise in $inclinada of 8 readings"
+  [ "$visor" -ge 6 ] || falhou "fine reading, the readout showed a figure in $visor of 8 readings"
+fi
+tocar "$tmp/fina-grave.wav"
+echo "end-to-end: fine reading, 1 cent flat (82.36 Hz on string E2):"
+ler_fina "$principal" "$saida/tessarin-fina-afinado.png"
+[ "$ok" -ge 6 ] || falhou "1 cent flat, OK lit in only $ok of 8 readings"
+pele && { [ "$perto" -ge 6 ] || falhou "1 cent flat, the needle was near the centre in $perto of 8 readings"; }
+
+# Closed with its close button and started again: still the fine reading.
+timeout 5 xdotool mousemove --window "$principal" 772 36 click 1 2>/dev/null || true
+for _ in $(seq 100); do kill -0 "$programa" 2>/dev/null || break; sleep 0.05; done
+if kill -0 "$programa" 2>/dev/null; then
+  falhou "the close button did not end the program"
+else
+  grep -q '^leituraFina=1' "$tmp/app/tessarin.ini" || falhou "the settings do not keep the fine reading"
+  (cd "$tmp/app" && exec ./tessarin) >>"$tmp/tessarin.log" 2>&1 &
+  programa=$!
+  pids+=($programa)
+  if principal=$(janela_de 802x532); then
+    echo "end-to-end: started again, 1 cent flat:"
+    ler_fina "$principal" "$tmp/reinicio.png"
+    [ "$ok" -ge 6 ] || falhou "after a restart, OK lit in only $ok of 8 readings"
+    pele && { [ "$visor" -ge 6 ] || falhou "after a restart, no fine readout in $visor of 8 readings"; }
+  else
+    falhou "the main window did not show again"
+  fi
+fi
+
 if [ "$falhas" -gt 0 ]; then
   echo "end-to-end: $falhas check(s) failed; program output:" >&2
   cat "$tmp/tessarin.log" >&2

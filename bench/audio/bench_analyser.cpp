@@ -2,6 +2,7 @@
 // against the analyser's update, measured in the same run. Prints:
 //   RATIO analyser_update/fftw_measure <v>   (goal <= 2.0)
 //   RATIO estimator_tick/analyser_update <v> (goal <= 0.02)
+//   RATIO fine_estimate/analyser_update <v>  (goal <= 0.01)
 //   MEM analyser_bytes <n>                   (goal <= 1048576)
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -10,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "afinacao_notas.h"
 #include "estimador_afinacao.h"
 #include "fft.h"
 #include "replay_source.h"
@@ -51,15 +53,14 @@ void BM_FftwMeasure(benchmark::State& state) {
     fftw_free(data);
 }
 
-void BM_EstimatorTick(benchmark::State& state) {
-    std::vector<int> notas = {40, 45, 50, 55, 59, 64};
-    std::vector<std::string> nomes;
-    std::vector<double> freqs;
-    for (int n : notas) {
-        nomes.push_back(nomeNotaMIDI(n));
-        freqs.push_back(frequenciaNotaMIDI(n));
-    }
-    const Afinacao violao("Guitar", "", 6, nomes, notas, freqs);
+const Afinacao& violao() {
+    static const Afinacao a = afinacaoDeNotas("Guitar", {40, 45, 50, 55, 59, 64});
+    return a;
+}
+
+// A reading of every string in turn, as the display tick takes it, on the spectrum of a tone.
+template <class Leitura>
+void tickPorCorda(benchmark::State& state, Leitura leitura) {
     TReplaySource source;
     source.setBufSize(EstimadorAfinacao::kTamanhoBuffer);
     TFFT fft;
@@ -67,19 +68,28 @@ void BM_EstimatorTick(benchmark::State& state) {
     fft.setBufSize(EstimadorAfinacao::kTamanhoFFT);
     for (int b = 0; b < 5; ++b) source.play(sineTone8(200.0, 11025, 4069, 100.0, b * 4069LL));
     EstimadorAfinacao estimador;
-    estimador.setAfinacao(&violao);
+    estimador.setAfinacao(&violao());
     estimador.calcularDesvios();
     int corda = 0;
     for (auto _ : state) {
         estimador.setCordaSelecionada(corda);
-        benchmark::DoNotOptimize(estimador.desvio(fft));
+        benchmark::DoNotOptimize(leitura(estimador, fft));
         corda = (corda + 1) % 6;
     }
+}
+
+void BM_EstimatorTick(benchmark::State& state) {
+    tickPorCorda(state, [](const EstimadorAfinacao& e, const TFFT& f) { return e.desvio(f); });
+}
+
+void BM_FineEstimate(benchmark::State& state) {
+    tickPorCorda(state, [](const EstimadorAfinacao& e, const TFFT& f) { return e.desvioCents(f); });
 }
 
 BENCHMARK(BM_AnalyserUpdate);
 BENCHMARK(BM_FftwMeasure);
 BENCHMARK(BM_EstimatorTick);
+BENCHMARK(BM_FineEstimate);
 
 // Keeps each benchmark's time per iteration so the ratios can be printed after the run.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -100,9 +110,10 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto& t = reporter.perIteration;
     const double update = t["BM_AnalyserUpdate"], fftw = t["BM_FftwMeasure"],
-                 tick = t["BM_EstimatorTick"];
+                 tick = t["BM_EstimatorTick"], fine = t["BM_FineEstimate"];
     if (fftw > 0) std::printf("RATIO analyser_update/fftw_measure %.3f\n", update / fftw);
     if (update > 0) std::printf("RATIO estimator_tick/analyser_update %.4f\n", tick / update);
+    if (update > 0) std::printf("RATIO fine_estimate/analyser_update %.4f\n", fine / update);
 
     TReplaySource source;
     source.setBufSize(EstimadorAfinacao::kTamanhoBuffer);

@@ -151,6 +151,8 @@ public:
     double Magnitude(int i) const override {
         return i >= 0 && i < static_cast<int>(magnitudes_.size()) ? magnitudes_[i] : 0.0;
     }
+    std::complex<double> Bin(int i) const override { return Magnitude(i); }
+    int Length() const override { return 16384; }
     void peakAt(int bin) {
         std::fill(magnitudes_.begin(), magnitudes_.end(), 0.01);
         magnitudes_[bin] = 5.0;

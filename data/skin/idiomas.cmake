@@ -56,7 +56,11 @@ foreach(source ${skin_language_sources})
   skin_picture(OUT ${L}/fmPrincipal/imgLink.jpg TEMPLATE idioma/link.svg SIZE 182x15
                FORMAT jpeg TEXTS ${source} OVER ${stage})
   skin_picture(OUT ${L}/fmPrincipal/imgFundoPonteiro.jpg TEMPLATE idioma/fundoPonteiro.svg
-               SIZE 163x124 FORMAT jpeg TEXTS ${source})
+               SIZE 163x124 FORMAT jpeg TEXTS ${source}
+               VARS n3=3 n6=6 zona=3.3 zero=0 visor=hidden)
+  skin_picture(OUT ${L}/fmPrincipal/imgFundoPonteiroFino.jpg TEMPLATE idioma/fundoPonteiro.svg
+               SIZE 163x124 FORMAT jpeg TEXTS ${source}
+               VARS n3=30 n6=60 zona=2.2 zero= visor=visible)
   skin_language_button(${source} ${L}/fmPrincipal/imgBtnProximaCorda 80 18 ${stage} 290 365 798 528
                        proximaCorda 11 right NO_PRESSED)
   skin_language_button(${source} ${L}/fmPrincipal/imgBtnAssistente 121 25 ${stage} 486 450 798 528

@@ -25,6 +25,7 @@
 #include "rotulo.h"
 #include "saida_midi.h"
 #include "terminacao.h"
+#include "texto_cents.h"
 #include "texto_qt.h"
 #include "utilgui.h"
 
@@ -46,6 +47,10 @@ constexpr QRect kMoverTarracha[TformPrincipal::kPosicoes] = {{1, 128, 81, 89},  
                                                              {240, 72, 89, 97}, {250, 127, 89, 97}};
 // Left edge of the two tuning labels; each is fitted into 130 pixels from here.
 constexpr int kEsquerdaRotulosAfinacao = 267;
+
+// The fine reading's readout in the needle panel, and the colour of the dial's scale.
+constexpr QRect kVisorCents(55, 4, 53, 15);
+const QColor kCorEscala(242, 226, 192);
 
 // Picture holders sit below the client area, where nothing shows them.
 constexpr int kTopoGuardados = TformPrincipal::kAltura + 16;
@@ -94,6 +99,7 @@ TformPrincipal::TformPrincipal(Opcoes opcoes, QWidget* parent)
     // 9. The settings.
     configuracoes_ = std::make_unique<ConfiguracoesUsuario>();
     estimador_.setTipoSistema(configuracoes_->getTipoSistema());
+    setLeituraFina(configuracoes_->getLeituraFina());
     // 10. The tunings, and the one saved last time.
     if (!carregarAfinacoes()) return;
     // 11. The current tuning on screen.
@@ -231,6 +237,13 @@ void TformPrincipal::criarControles() {
     lblOk_->setGeometry(63, 105, 37, 16);
     lblOk_->setText(QStringLiteral("OK"));
     corOk_ = LacoExibicao::kRgbBranco;
+    // The fine reading's figure, in the readout at the top of the dial, above the needle's
+    // reach; shown only in the fine reading.
+    lblCents_ = rotulo(panelDoubleBuffering_, "lblCents", 11, true);
+    lblCents_->setAlignment(Qt::AlignCenter);
+    lblCents_->setGeometry(kVisorCents);
+    definirCorTexto(*lblCents_, kCorEscala);
+    lblCents_->hide();
     // The needle turns about the centre of its 163 x 163 square, at (81, 96) of the panel.
     imgPonteiro_ = new TRotateImage(panelDoubleBuffering_);
     imgPonteiro_->setObjectName(QStringLiteral("imgPonteiro"));
@@ -278,6 +291,8 @@ void TformPrincipal::criarControles() {
     imgBtnAssistenteI_ = guardado("imgBtnAssistenteI", QPixmap());
     imgBtnAfinacoes_ = guardado("imgBtnAfinacoes", QPixmap());
     imgBtnAfinacoesI_ = guardado("imgBtnAfinacoesI", QPixmap());
+    imgFundoPonteiroClassico_ = guardado("imgFundoPonteiroClassico", QPixmap());
+    imgFundoPonteiroFino_ = guardado("imgFundoPonteiroFino", QPixmap());
 }
 
 void TformPrincipal::aplicarIdioma() {
@@ -301,7 +316,12 @@ void TformPrincipal::aplicarIdioma() {
     for (int p = 1; p < kPosicoes; ++p) imgCorda_[p]->setToolTip(imgCorda_[0]->toolTip());
     imgTitulo_->setPicture(figura("imgTitulo"));
     imgLink_->setPicture(figura("imgLink"));
-    imgFundoPonteiro_->setPicture(figura("imgFundoPonteiro"));
+    // The dial of each reading; a language without the fine dial shows the classic one.
+    imgFundoPonteiroClassico_->setPicture(figura("imgFundoPonteiro"));
+    imgFundoPonteiroFino_->setPicture(figura("imgFundoPonteiroFino"));
+    if (imgFundoPonteiroFino_->Picture().isNull())
+        imgFundoPonteiroFino_->setPicture(imgFundoPonteiroClassico_->Picture());
+    mostrarMostrador();
     btnProximaCorda_->setPicture(figura("imgBtnProximaCorda"));
     imgBtnAssistente_->setPicture(figura("imgBtnAssistente"));
     imgBtnAssistenteI_->setPicture(figura("imgBtnAssistenteI"));
@@ -504,10 +524,29 @@ void TformPrincipal::timerTimer() {
     const bool assistenteAtivo = formAssistente_ != nullptr && formAssistente_->isActiveWindow();
     if (!laco_.timerTimer(assistenteAtivo, estimador_, *fft_)) return;
     imgPonteiro_->setAngle(laco_.angulo());
+    if (leituraFina()) {
+        const QString figura = textoQt(textoCents(laco_.cents()));
+        if (figura != lblCents_->text()) lblCents_->setText(figura);
+    }
     definirCorOk(LacoExibicao::rgb(laco_.corOk()));
     if (lblCordaAfinada_->isVisibleTo(this) != laco_.mensagemVisivel())
         lblCordaAfinada_->setVisible(laco_.mensagemVisivel());
     if (doubleBuffering_ && !laco_.doubleBuffering()) definirDoubleBuffering(false);
+}
+
+void TformPrincipal::setLeituraFina(bool fina) {
+    laco_.setLeitura(fina ? LacoExibicao::Leitura::fina : LacoExibicao::Leitura::classica);
+    lblCents_->clear();
+    lblCents_->setVisible(fina);
+    mostrarMostrador();
+    // A change of reading starts the in-tune state afresh.
+    definirCorOk(LacoExibicao::rgb(laco_.corOk()));
+    lblCordaAfinada_->setVisible(laco_.mensagemVisivel());
+}
+
+void TformPrincipal::mostrarMostrador() {
+    const TImage* mostrador = leituraFina() ? imgFundoPonteiroFino_ : imgFundoPonteiroClassico_;
+    imgFundoPonteiro_->setPicture(mostrador->Picture());
 }
 
 bool TformPrincipal::iniciarCaptura() {
@@ -541,6 +580,7 @@ void TformPrincipal::closeEvent(QCloseEvent* event) {
     // FormClose, whatever closed the window: its close button, the window manager, the session.
     if (construida_) {
         const Idioma* idioma = GerenciadorIdiomas::getInstancia()->getIdiomaAtual();
+        configuracoes_->setLeituraFina(leituraFina());
         const bool salvas = configuracoes_->salvar(
             gerenciadorAfinacoes_->getIndiceAtual(), estimador_.tipoSistema(),
             idioma != nullptr ? idioma->getNome() : ConfiguracoesUsuario::getIdioma());

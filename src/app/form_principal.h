@@ -101,6 +101,13 @@ public:
     // One tick of the display loop (the timer's handler): moves the needle and sets the in-tune
     // marks. Does nothing while the setup assistant is the active window.
     void timerTimer();
+    // The needle's reading: classic (whole analyser bins, 10 degrees per Hz; the default) or
+    // fine (cents between bins, 1 degree per cent, with the figure shown by lblCents and the
+    // dial's scale in cents). Kept in the settings when the window closes.
+    bool leituraFina() const { return laco_.leitura() == LacoExibicao::Leitura::fina; }
+    void setLeituraFina(bool fina);
+    // F4: switches between the two readings.
+    void alternarLeitura() { setLeituraFina(!leituraFina()); }
 
     // --- Capture (start-up, and the setup assistant command) --------------------------------
     // Starts the recorder and then the timer. When the recorder cannot start, the timer stays
@@ -118,8 +125,8 @@ public:
 
     // --- Commands ----------------------------------------------------------------------------
     // Space plays the selected string again, Left and Right select and play the previous and
-    // the next string (wrapping), F1 help, F2 the setup assistant, F3 the tuning chooser.
-    // False for any other key.
+    // the next string (wrapping), F1 help, F2 the setup assistant, F3 the tuning chooser, F4
+    // the reading (classic or fine). False for any other key.
     bool FormKeyDown(int tecla);
     // Closes the window (the settings are saved on close).
     void btnSairClick();
@@ -174,6 +181,7 @@ public:
     QWidget* panelDoubleBuffering() const { return panelDoubleBuffering_; }
     TImage* imgFundoPonteiro() const { return imgFundoPonteiro_; }
     QLabel* lblOk() const { return lblOk_; }
+    QLabel* lblCents() const { return lblCents_; }
     TRotateImage* imgPonteiro() const { return imgPonteiro_; }
     QLabel* lblCordaAfinada() const { return lblCordaAfinada_; }
     TImage* btnAssistente() const { return btnAssistente_; }
@@ -187,6 +195,9 @@ public:
     TImage* imagemNula() const { return imagemNula_; }
     TImage* imgBraco6Cordas() const { return imgBraco6Cordas_; }
     TImage* imgBraco4Cordas() const { return imgBraco4Cordas_; }
+    // The dial of each reading (from the language), shown by imgFundoPonteiro.
+    TImage* imgFundoPonteiroClassico() const { return imgFundoPonteiroClassico_; }
+    TImage* imgFundoPonteiroFino() const { return imgFundoPonteiroFino_; }
 
     // The control tables, by image position 0..5.
     const std::array<TImage*, kPosicoes>& imagensCorda() const { return imagensCorda_; }
@@ -222,6 +233,8 @@ private:
     bool afinacaoExibivel(int indice) const;
     void definirDoubleBuffering(bool ligado);
     void definirCorOk(std::uint32_t rgb);
+    // Shows the dial of the current reading.
+    void mostrarMostrador();
     static void definirTag(QWidget* controle, int tag);
 
     Opcoes opcoes_;
@@ -264,6 +277,7 @@ private:
     QWidget* panelDoubleBuffering_ = nullptr;
     TImage* imgFundoPonteiro_ = nullptr;
     QLabel* lblOk_ = nullptr;
+    QLabel* lblCents_ = nullptr;
     TRotateImage* imgPonteiro_ = nullptr;
     QLabel* lblCordaAfinada_ = nullptr;
     TImage* btnAssistente_ = nullptr;
@@ -278,6 +292,8 @@ private:
     std::array<TImage*, kPosicoes> imgFimCordaSelecionada_{};
     TImage* imgBraco6Cordas_ = nullptr;
     TImage* imgBraco4Cordas_ = nullptr;
+    TImage* imgFundoPonteiroClassico_ = nullptr;
+    TImage* imgFundoPonteiroFino_ = nullptr;
     TImage* imgBtnFechar_ = nullptr;
     TImage* imgBtnFecharI_ = nullptr;
     TImage* imgBtnHelp_ = nullptr;

@@ -80,6 +80,9 @@ bool TformPrincipal::FormKeyDown(int tecla) {
         case Qt::Key_F3:
             btnAfinacoesClick();
             return true;
+        case Qt::Key_F4:
+            alternarLeitura();
+            return true;
         default:
             return false;
     }

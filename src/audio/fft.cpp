@@ -70,6 +70,11 @@ double TFFT::Magnitude(int i) const {
     return std::sqrt(engine_->magnitudeSquared(i)) / scale_;
 }
 
+std::complex<double> TFFT::Bin(int i) const {
+    if (!prepared() || i < 0 || i >= bufSize_) return {};
+    return {engine_->real(i) / scale_, engine_->imag(i) / scale_};
+}
+
 long double TFFT::BarLevel(int i) const {
     if (!prepared() || i < 0 || i >= bufSize_) return 0.0L;
     return std::sqrt(engine_->magnitudeSquared(i)) / (scale_ * 1024.0);

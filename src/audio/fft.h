@@ -36,6 +36,10 @@ public:
 
     // Magnitude of bin i, 0 <= i < N: |X[i]| / sqrt(N). 0.0 outside that range or when unprepared.
     double Magnitude(int i) const override;
+    // Bin i, 0 <= i < N: X[i] / sqrt(N). 0 outside that range or when unprepared.
+    std::complex<double> Bin(int i) const override;
+    // N, the analysis length.
+    int Length() const override { return bufSize_; }
 
     int BarCount() const override { return bufSize_ / 2; }
     long double BarLevel(int i) const override;

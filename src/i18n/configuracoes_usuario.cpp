@@ -108,6 +108,9 @@ ConfiguracoesUsuario::ConfiguracoesUsuario() {
         afinacaoSelecionada_ = afinacao;
         tipoSistema_ = tipo;
     }
+    int fina = 0;
+    leituraFina_ = converterInteiro(lerValorIni(caminho, kSecao, "leituraFina", "0"), fina) &&
+                   fina == 1;
 }
 
 bool ConfiguracoesUsuario::salvar(int afinacaoSelecionada, int tipoSistema,
@@ -117,7 +120,8 @@ bool ConfiguracoesUsuario::salvar(int afinacaoSelecionada, int tipoSistema,
     idiomaClasse() = idioma;
     const std::string texto = "[geral]\r\nidioma=" + idioma +
                               "\r\nafinacaoSelecionada=" + std::to_string(afinacaoSelecionada) +
-                              "\r\ntipoSistema=" + std::to_string(tipoSistema) + "\r\n";
+                              "\r\ntipoSistema=" + std::to_string(tipoSistema) + "\r\n" +
+                              (leituraFina_ ? "leituraFina=1\r\n" : "");
     const std::string caminho = caminhoArquivo();
     // The user's configuration folder may not exist yet.
     if (!makeFolders(caminho.substr(0, caminho.rfind('/')))) return false;

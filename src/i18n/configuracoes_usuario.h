@@ -5,10 +5,12 @@
 //   idioma=<display name of the language>
 //   afinacaoSelecionada=<index of the selected tuning>
 //   tipoSistema=<frequency correction: 1 adds one bin, 2 subtracts one, other values none>
+//   leituraFina=1   (only while the fine reading is chosen; absent or any other value: classic)
 //
 // Reading never fails: a missing file, section or key gives the defaults (empty name, 0, 0), and
 // a tuning index or system type that is no decimal integer sets both numbers to 0. Writing
-// replaces the whole file with exactly those four lines (CR LF each), or says that it could not.
+// replaces the whole file with those lines (CR LF each; the last only while the fine reading is
+// chosen), or says that it could not.
 //
 // Where the file lives: beside the program when the program's folder takes new files (a
 // portable folder, such as the build's or an unpacked copy); otherwise, as for an installed
@@ -30,11 +32,14 @@ public:
 
     int getAfinacaoSelecionada() const { return afinacaoSelecionada_; }
     int getTipoSistema() const { return tipoSistema_; }
+    // The needle's reading: fine (cents between bins) or classic (whole bins, the default).
+    bool getLeituraFina() const { return leituraFina_; }
+    void setLeituraFina(bool fina) { leituraFina_ = fina; }
     // The settings file's name without its folder.
     std::string getNomeArquivo() const;
 
-    // Keeps the three values and writes the file. False when it could not be written (the
-    // values stay in memory for this run).
+    // Keeps the three values and writes the file, with the reading set by setLeituraFina. False
+    // when it could not be written (the values stay in memory for this run).
     bool salvar(int afinacaoSelecionada, int tipoSistema, const std::string& idioma);
 
     // The program's folder and file name the settings place is chosen from. By default the
@@ -47,6 +52,7 @@ public:
 private:
     int afinacaoSelecionada_ = 0;
     int tipoSistema_ = 0;
+    bool leituraFina_ = false;
 };
 
 // A decimal integer, optionally signed, that fits in 32 bits; false for anything else.

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 LacoExibicao::Relogio LacoExibicao::relogioMonotonico() {
@@ -11,8 +12,16 @@ LacoExibicao::Relogio LacoExibicao::relogioMonotonico() {
     };
 }
 
-LacoExibicao::LacoExibicao(Relogio relogio) : relogio_(std::move(relogio)) {
+LacoExibicao::LacoExibicao(Relogio relogio)
+    : relogio_(std::move(relogio)), cents_(std::numeric_limits<double>::quiet_NaN()) {
     if (!relogio_) relogio_ = relogioMonotonico();
+}
+
+void LacoExibicao::setLeitura(Leitura leitura) {
+    if (leitura == leitura_) return;
+    leitura_ = leitura;
+    cents_ = std::numeric_limits<double>::quiet_NaN();
+    foraDoAlvo();
 }
 
 void LacoExibicao::vigiarDesempenho(std::int64_t agora) {
@@ -35,8 +44,11 @@ void LacoExibicao::vigiarDesempenho(std::int64_t agora) {
 }
 
 void LacoExibicao::aplicarDesvio(double desvio, std::int64_t agora) {
-    // 10 degrees per Hz; a sharp string turns the needle clockwise (negative angle).
-    const long double alvo = -(static_cast<long double>(desvio) * 10.0L);
+    const bool fina = leitura_ == Leitura::fina;
+    if (fina) cents_ = desvio;
+    // 10 degrees per Hz, or 1 per cent; a sharp string turns the needle clockwise (negative).
+    const long double alvo =
+        -(static_cast<long double>(desvio) * (fina ? kGrausPorCent : kGrausPorHz));
     const long double a0 = angulo_;
     const long double a1 = a0 + (alvo - a0) * 0.25L;
     if (std::isnan(a1)) {  // no usable reading: the needle stays, the string is not in tune
@@ -51,7 +63,13 @@ void LacoExibicao::aplicarDesvio(double desvio, std::int64_t agora) {
         return;
     }
     angulo_ = a1;
-    if (std::trunc(a1) != 0.0L) {  // outside (−1, 1)
+    // Classic: the needle within (−1, 1) degree. Fine: the reading within ±2 cents and the
+    // needle showing it, so that a needle passing the centre on its way to a reading outside
+    // the tolerance does not light "OK".
+    const bool afinada = fina ? std::fabs(desvio) <= kToleranciaCents &&
+                                    std::fabs(a1 / kGrausPorCent) <= kToleranciaCents
+                              : std::trunc(a1) == 0.0L;
+    if (!afinada) {
         foraDoAlvo();
         return;
     }

@@ -7,6 +7,10 @@
 // the tick rate: eleven consecutive ticks more than 164.16 ms apart switch the needle panel's
 // double buffering off for the rest of the run.
 //
+// In the fine reading the deviation is in cents instead: 1 degree per cent, the same smoothing
+// and end stops, and "OK" within ±2 cents (the reading and the needle's angle, in cents, both at
+// most 2 either way); the in-tune message keeps its 1.2 s rule.
+//
 // It holds no window: the main window applies angulo() to the needle, corOk() and
 // mensagemVisivel() to its labels and doubleBuffering() to the needle's panel after each tick.
 // Times come from a monotonic millisecond clock, replaceable for tests.
@@ -33,6 +37,12 @@ public:
     static constexpr std::int64_t kConfirmacaoMs = 1200;  // tempoConfirmacao
     static constexpr int kMaxTicksLentos = 10;
     static constexpr long double kLimiteAngulo = 90.0L;
+    static constexpr long double kGrausPorHz = 10.0L;
+    static constexpr long double kGrausPorCent = 1.0L;
+    static constexpr long double kToleranciaCents = 2.0L;
+
+    // Whole analyser bins in Hz (the default), or cents between bins.
+    enum class Leitura { classica, fina };
 
     // The steady clock of the system, in milliseconds.
     static Relogio relogioMonotonico();
@@ -40,8 +50,8 @@ public:
     explicit LacoExibicao(Relogio relogio = relogioMonotonico());
 
     // The tick. Does nothing and answers false while the setup assistant is the active window;
-    // otherwise reads the deviation (Hz, positive when the string sounds sharp) from `desvio`
-    // and answers true.
+    // otherwise reads the deviation from `desvio` (positive when the string sounds sharp: Hz in
+    // the classic reading, cents in the fine one, NaN for no reading) and answers true.
     template <class FonteDesvio>
     bool timerTimer(bool assistenteAtivo, FonteDesvio&& desvio) {
         if (assistenteAtivo) return false;
@@ -51,11 +61,22 @@ public:
         return true;
     }
 
-    // The tick with the deviation of the estimator's selected string in `espectro`.
+    // The tick with the deviation of the estimator's selected string in `espectro`, in the
+    // current reading.
     bool timerTimer(bool assistenteAtivo, const EstimadorAfinacao& estimador,
                     const TSpectrum& espectro) {
+        if (leitura_ == Leitura::fina)
+            return timerTimer(assistenteAtivo, [&] { return estimador.desvioCents(espectro); });
         return timerTimer(assistenteAtivo, [&] { return estimador.desvio(espectro); });
     }
+
+    Leitura leitura() const { return leitura_; }
+    // A change of reading starts the in-tune state afresh: the string has to be found in tune
+    // on the new scale ("OK" white, message hidden). The needle moves on from where it is.
+    void setLeitura(Leitura leitura);
+    // The fine reading's figure of the last tick, in cents; NaN in the classic reading, before
+    // the first tick and when there was no reading.
+    double cents() const { return cents_; }
 
     // What the window shows.
     long double angulo() const { return angulo_; }
@@ -81,6 +102,9 @@ private:
     CorOk corOk_ = CorOk::branco;
     bool mensagemVisivel_ = false;
     bool doubleBuffering_ = true;
+
+    Leitura leitura_ = Leitura::classica;
+    double cents_;
 
     bool verificarDesempenho_ = true;
     std::optional<std::int64_t> ultimoTick_;  // unset until the first watched tick

@@ -144,6 +144,24 @@ TEST(Analyser, ConstantInputAndCosineOnABinGiveExactMagnitudes) {
     EXPECT_NEAR(fft.Magnitude(n - k), 524288.0, 1e-6);  // the mirrored bin
     EXPECT_NEAR(static_cast<double>(fft.BarLevel(k)), 512.0, 1e-9);
     EXPECT_NEAR(fft.Magnitude(k + 1), 0.0, 1e-6);
+
+    // The complex bins carry the phase: a cosine is real and positive at its bin; a sine
+    // (a quarter period later) is negative imaginary; mirrored bins are conjugates.
+    EXPECT_EQ(fft.Length(), n);
+    EXPECT_NEAR(fft.Bin(k).real(), 524288.0, 1e-6);
+    EXPECT_NEAR(fft.Bin(k).imag(), 0.0, 1e-6);
+    for (int i = 0; i < n; ++i) {
+        const auto v =
+            static_cast<std::int16_t>(std::lround(8192.0 * std::sin(2.0 * M_PI * (n / 4) * i / n)));
+        bytes[2 * i] = static_cast<std::uint8_t>(v & 0xFF);
+        bytes[2 * i + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+    }
+    wide.play(bytes);
+    EXPECT_NEAR(fft.Bin(k).real(), 0.0, 1e-6);
+    EXPECT_NEAR(fft.Bin(k).imag(), -524288.0, 1e-6);
+    EXPECT_NEAR(fft.Bin(n - k).imag(), 524288.0, 1e-6);
+    EXPECT_EQ(fft.Bin(-1), std::complex<double>());
+    EXPECT_EQ(fft.Bin(n), std::complex<double>());
 }
 
 TEST(Analyser, BarQueries) {

@@ -78,8 +78,12 @@ void useAlsaConfig(const std::string& text) {
 }
 
 void useToneConfig() {
-    const std::string raw = folder().path + "/tone.raw";
-    const auto& bytes = captureFileBytes();
+    useCaptureBytes(captureFileBytes());
+}
+
+void useCaptureBytes(const std::vector<std::uint8_t>& bytes) {
+    static int serial = 0;
+    const std::string raw = folder().path + "/tone" + std::to_string(++serial) + ".raw";
     std::ofstream(raw, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));

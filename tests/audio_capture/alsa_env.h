@@ -14,6 +14,9 @@ const std::vector<std::uint8_t>& captureFileBytes();
 
 // Makes "default" read captureFileBytes() through the file plugin.
 void useToneConfig();
+// Makes "default" read the given bytes (unsigned 8-bit mono) through the file plugin, which
+// starts them again from the beginning when they run out.
+void useCaptureBytes(const std::vector<std::uint8_t>& bytes);
 // Uses a configuration with the given extra text (appended to ALSA's own).
 void useAlsaConfig(const std::string& text);
 

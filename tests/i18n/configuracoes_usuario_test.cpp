@@ -72,6 +72,30 @@ TEST_F(ConfiguracoesUsuarioTest, SaveWritesExactlyFourLines) {
     EXPECT_EQ(ConfiguracoesUsuario().getAfinacaoSelecionada(), -4);
 }
 
+TEST_F(ConfiguracoesUsuarioTest, FineReadingIsKeptOnlyWhileChosen) {
+    for (const auto& [valor, fina] : {std::pair{" 1 ", true}, {"+1", true}, {"0", false},
+                                      {"2", false}, {"sim", false}, {"", false}}) {
+        escrever(std::string("[geral]\r\ntipoSistema=x\r\nleituraFina=") + valor + "\r\n");
+        EXPECT_EQ(ConfiguracoesUsuario().getLeituraFina(), fina) << valor;
+    }
+    escrever("[geral]\r\nidioma=English\r\n");
+    ConfiguracoesUsuario c;
+    EXPECT_FALSE(c.getLeituraFina());  // absent: classic, as older files are
+    c.setLeituraFina(true);
+    EXPECT_TRUE(c.salvar(1, 2, "English"));
+    EXPECT_EQ(pasta.ler("tessarin.ini"),
+              "[geral]\r\nidioma=English\r\nafinacaoSelecionada=1\r\ntipoSistema=2\r\n"
+              "leituraFina=1\r\n");
+    const ConfiguracoesUsuario relida;
+    EXPECT_TRUE(relida.getLeituraFina());
+    EXPECT_EQ(relida.getTipoSistema(), 2);
+    // Back to classic: the file is the four lines older copies of the program write.
+    c.setLeituraFina(false);
+    EXPECT_TRUE(c.salvar(1, 2, "English"));
+    EXPECT_EQ(pasta.ler("tessarin.ini"),
+              "[geral]\r\nidioma=English\r\nafinacaoSelecionada=1\r\ntipoSistema=2\r\n");
+}
+
 // The variables of the user's folders, set for one test and restored after it.
 class Variaveis {
 public:

@@ -7,11 +7,14 @@
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 
+#include "afinacao.h"
 #include "ambiente_principal.h"
+#include "controle_imagem.h"
 #include "estimador_afinacao.h"
 #include "fft.h"
 #include "form_principal.h"
@@ -170,6 +173,73 @@ TEST_F(CapturaTest, ATickRepaintsOnlyTheMarksThatChange) {
     EXPECT_EQ(mensagem.subtracted(retanguloEm(*form, form->lblCordaAfinada())), QRegion());
     tick();
     EXPECT_EQ(pinturas.colher(), QRegion());
+}
+
+// --- The fine reading (F4) ----------------------------------------------------------------------
+
+TEST_F(CapturaTest, FineReadingShowsThreeCentsSharpAsThreeDegreesWithoutOk) {
+    iniciar(frequenciaNotaMIDI(40) * std::pow(2.0, 3.0 / 1200.0));  // E2, 3 cents sharp
+    EXPECT_FALSE(form->leituraFina());
+    EXPECT_FALSE(form->lblCents()->isVisibleTo(form.get()));
+    ASSERT_TRUE(form->FormKeyDown(Qt::Key_F4));
+    EXPECT_TRUE(form->leituraFina());
+    EXPECT_TRUE(form->lblCents()->isVisibleTo(form.get()));
+    EXPECT_EQ(form->imgFundoPonteiro()->Picture().cacheKey(),
+              form->imgFundoPonteiroFino()->Picture().cacheKey());
+
+    for (int t = 0; t < 60; ++t) {
+        tick();
+        EXPECT_EQ(corOk(), QColor(Qt::white)) << t;
+        EXPECT_FALSE(mensagemVisivel()) << t;
+    }
+    EXPECT_NEAR(static_cast<double>(form->imgPonteiro()->Angle()), -3.0, 0.02);
+    EXPECT_EQ(form->lblCents()->text(), QString::fromUtf8("+3.0 \u00A2"));
+}
+
+TEST_F(CapturaTest, FineReadingLightsOkOneCentFlatAndF4GoesBackToTheClassicDial) {
+    iniciar(frequenciaNotaMIDI(40) * std::pow(2.0, -1.0 / 1200.0));  // E2, 1 cent flat
+    form->FormKeyDown(Qt::Key_F4);
+    int ticks = 0;
+    while (corOk() != QColor(255, 255, 0) && ticks < 40) {
+        tick();
+        ++ticks;
+    }
+    EXPECT_LT(ticks, 40);
+    EXPECT_FALSE(mensagemVisivel());
+    for (int t = 0; t < 25; ++t) tick();  // more than 1.2 s in tune
+    EXPECT_TRUE(mensagemVisivel());
+    EXPECT_NEAR(static_cast<double>(form->imgPonteiro()->Angle()), 1.0, 0.02);
+    EXPECT_EQ(form->lblCents()->text(), QString::fromUtf8("-1.0 \u00A2"));
+
+    // Back to the classic reading: its dial, no figure, and the in-tune state found afresh.
+    form->FormKeyDown(Qt::Key_F4);
+    EXPECT_FALSE(form->leituraFina());
+    EXPECT_FALSE(form->lblCents()->isVisibleTo(form.get()));
+    EXPECT_EQ(form->imgFundoPonteiro()->Picture().cacheKey(),
+              form->imgFundoPonteiroClassico()->Picture().cacheKey());
+    EXPECT_FALSE(mensagemVisivel());
+    EXPECT_EQ(corOk(), QColor(Qt::white));
+}
+
+TEST_F(CapturaTest, InTheFineReadingASteadyFigureRepaintsNothing) {
+    iniciar(frequenciaNotaMIDI(40) * std::pow(2.0, 3.0 / 1200.0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->FormKeyDown(Qt::Key_F4);
+    RegistroPinturas pinturas(*form);
+    pinturas.colher();
+    tick();  // the figure appears in its readout, and the needle starts to move
+    const QRegion primeiro = pinturas.colher();
+    EXPECT_TRUE(primeiro.intersects(retanguloEm(*form, form->lblCents())));
+    EXPECT_EQ(primeiro.subtracted(retanguloPonteiro(*form))
+                  .subtracted(retanguloEm(*form, form->lblCents())),
+              QRegion());
+    // The spectrum is held: once the needle has settled, the same figure paints nothing.
+    for (int t = 0; t < 80; ++t) tick();
+    pinturas.colher();
+    for (int t = 0; t < 20; ++t) {
+        tick();
+        EXPECT_EQ(pinturas.colher(), QRegion()) << t;
+    }
 }
 
 TEST_F(CapturaTest, TheTimerDrivesTheNeedleOnItsOwn) {

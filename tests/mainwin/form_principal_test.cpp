@@ -411,6 +411,36 @@ TEST_F(FormPrincipalTest, SettingsThatCannotBeSavedAreReportedOnce) {
     EXPECT_THAT(ambiente.mensagens, ElementsAre(aviso));
 }
 
+TEST_F(FormPrincipalTest, TheReadingChosenWithF4IsKeptForTheNextRun) {
+    ambiente.escreverConfiguracoes(
+        "[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=1\r\n");
+    {
+        auto form = criar();
+        ASSERT_TRUE(form->construida());
+        EXPECT_FALSE(form->leituraFina());  // absent: classic
+        EXPECT_EQ(form->imgFundoPonteiro()->Picture().cacheKey(),
+                  form->imgFundoPonteiroClassico()->Picture().cacheKey());
+        QTest::keyClick(form.get(), Qt::Key_F4);
+        EXPECT_TRUE(form->leituraFina());
+        form->close();
+    }
+    EXPECT_EQ(ambiente.lerConfiguracoes(),
+              "[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=1\r\n"
+              "leituraFina=1\r\n");
+    {
+        auto form = criar();
+        EXPECT_TRUE(form->leituraFina());
+        EXPECT_TRUE(form->lblCents()->isVisibleTo(form.get()));
+        EXPECT_EQ(form->imgFundoPonteiro()->Picture().cacheKey(),
+                  form->imgFundoPonteiroFino()->Picture().cacheKey());
+        EXPECT_EQ(form->tipoSistema(), 1);  // kept, though the fine reading does not use it
+        QTest::keyClick(form.get(), Qt::Key_F4);
+        form->close();
+    }
+    EXPECT_EQ(ambiente.lerConfiguracoes(),
+              "[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=1\r\n");
+}
+
 TEST_F(FormPrincipalTest, ASavedTuningTheNeckCannotShowGivesWayToTheFirstItCan) {
     ambiente.escreverConfiguracoes("[geral]\r\nidioma=English\r\nafinacaoSelecionada=3\r\n");
     auto form = criar();
@@ -479,8 +509,12 @@ TEST(FormPrincipalInstalado, EveryPictureOfTheSkinReachesItsControl) {
          {form.imagemBackground(), form.imgBraco(), form.imgTitulo(), form.imgLink(),
           form.imgFundoPonteiro(), form.btnProximaCorda(), form.btnAssistente(),
           form.btnAfinacoes(), form.btnAjuda(), form.btnMinimizar(), form.btnSair(),
-          form.imagemCordaSelecionada(), form.imgBraco4Cordas(), form.imgBraco6Cordas()})
+          form.imagemCordaSelecionada(), form.imgBraco4Cordas(), form.imgBraco6Cordas(),
+          form.imgFundoPonteiroClassico(), form.imgFundoPonteiroFino()})
         EXPECT_FALSE(c->Picture().isNull()) << c->objectName().toStdString();
+    // The fine reading has a dial of its own (its scale counts cents).
+    EXPECT_NE(form.imgFundoPonteiroClassico()->Picture().toImage(),
+              form.imgFundoPonteiroFino()->Picture().toImage());
     for (const TImage* c : form.imagensBotao()) EXPECT_FALSE(c->Picture().isNull());
     for (const TImage* c : form.imagensFimCordaSelecionada()) EXPECT_FALSE(c->Picture().isNull());
     EXPECT_FALSE(form.imgPonteiro()->Picture().isEmpty());

@@ -36,6 +36,7 @@ const std::vector<ImagemEsperada>& imagensIdioma() {
         {"fmPrincipal/imgTitulo", {345, 59}},
         {"fmPrincipal/imgLink", {182, 15}},
         {"fmPrincipal/imgFundoPonteiro", {163, 124}},
+        {"fmPrincipal/imgFundoPonteiroFino", {163, 124}},
         {"fmPrincipal/imgBtnProximaCorda", {80, 18}},
         {"fmPrincipal/imgBtnAssistente", {121, 25}},
         {"fmPrincipal/imgBtnAssistenteI", {121, 25}},

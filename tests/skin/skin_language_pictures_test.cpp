@@ -98,8 +98,13 @@ TEST_F(SkinIdiomas, HelpPageOfEachLanguageExistsAndCoversItsMessagesAndKeys) {
         const std::string html = lerArquivo(caminho);
         ASSERT_FALSE(html.empty()) << nome << ": no help page at " << caminho;
         const std::string texto = textoDaPagina(html);
-        for (const char* tecla : {"F1", "F2", "F3", "tipoSistema", "tessarin.ini", "OK"})
+        for (const char* tecla :
+             {"F1", "F2", "F3", "F4", "tipoSistema", "leituraFina", "tessarin.ini", "OK"})
             EXPECT_NE(texto.find(tecla), std::string::npos) << nome << ": " << tecla;
+        // The assistant's last page tells of the fine reading's key too.
+        EXPECT_NE(gerenciador_->getTexto("fmAssistente", "lblTextoTab4").find("F4"),
+                  std::string::npos)
+            << nome;
         // Each message the language can show is quoted, so the reader finds its cure.
         const std::pair<const char*, const char*> mensagens[] = {
             {"geral", "erroPPP"},

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "afinacao_notas.h"
 #include "estimador_afinacao.h"
 #include "fft.h"
 #include "replay_source.h"
@@ -15,6 +16,8 @@ class EspectroFixo : public TSpectrum {
 public:
     EspectroFixo() : m(16384, 0.0) {}
     double Magnitude(int i) const override { return m[static_cast<std::size_t>(i)]; }
+    std::complex<double> Bin(int i) const override { return Magnitude(i); }
+    int Length() const override { return 16384; }
     std::vector<double> m;
 };
 
@@ -23,14 +26,7 @@ Afinacao umaCorda(double hz) {
 }
 
 Afinacao violaoPadrao() {
-    std::vector<int> notas = {40, 45, 50, 55, 59, 64};
-    std::vector<std::string> nomes;
-    std::vector<double> freqs;
-    for (int n : notas) {
-        nomes.push_back(nomeNotaMIDI(n));
-        freqs.push_back(frequenciaNotaMIDI(n));
-    }
-    return Afinacao("Guitar", "", 6, nomes, notas, freqs);
+    return afinacaoDeNotas("Guitar", {40, 45, 50, 55, 59, 64});
 }
 }  // namespace
 

@@ -31,6 +31,8 @@ class SpectrumStub : public TSpectrum {
 public:
     std::vector<double> m = std::vector<double>(8192, 0.0);
     double Magnitude(int i) const override { return i >= 0 && i < 8192 ? m[i] : 0.0; }
+    std::complex<double> Bin(int i) const override { return Magnitude(i); }
+    int Length() const override { return 16384; }
 };
 
 }  // namespace
@@ -199,4 +201,80 @@ TEST_F(DisplayLoop, DeviationThatIsNotANumberLeavesTheNeedleInPlace) {
     // Infinite deviations are just very far: the needle pins.
     tick(-std::numeric_limits<double>::infinity());
     EXPECT_EQ(laco.angulo(), 90.0L);
+}
+
+// --- Fine reading: cents, 1 degree per cent, "OK" within ±2 cents -------------------------------
+
+TEST_F(DisplayLoop, FineReadingTurnsOneDegreePerCentAndLightsOkWithinTwoCents) {
+    laco.setLeitura(LacoExibicao::Leitura::fina);
+    // 3 cents sharp: the needle settles 3 degrees clockwise and "OK" stays off, also while the
+    // needle passes within 2 degrees of the centre on its way.
+    for (int i = 0; i < 60; ++i) {
+        tick(3.0);
+        EXPECT_FALSE(laco.noAlvo()) << i;
+    }
+    EXPECT_NEAR(static_cast<double>(laco.angulo()), -3.0, 1e-3);
+    EXPECT_EQ(laco.cents(), 3.0);
+    EXPECT_EQ(laco.corOk(), LacoExibicao::CorOk::branco);
+    EXPECT_FALSE(laco.mensagemVisivel());
+
+    // 1 cent flat: from the first tick within 2 degrees, "OK" one tick later, and the message
+    // once that has lasted more than 1.2 s.
+    int ticks = 0;
+    while (!laco.noAlvo() && ticks < 40) {
+        tick(-1.0);
+        ++ticks;
+    }
+    EXPECT_NEAR(static_cast<double>(laco.angulo()), 1.0 + (-3.0 - 1.0) * std::pow(0.75, ticks),
+                1e-3);
+    EXPECT_LE(std::fabs(static_cast<double>(laco.angulo())), 2.0);
+    EXPECT_EQ(laco.corOk(), LacoExibicao::CorOk::branco);
+    tick(-1.0);
+    EXPECT_EQ(laco.corOk(), LacoExibicao::CorOk::amarelo);
+    for (int i = 0; i < 24; ++i) tick(-1.0);  // 1.25 s after the first in-tune tick
+    EXPECT_TRUE(laco.mensagemVisivel());
+}
+
+TEST_F(DisplayLoop, FineReadingToleranceIsTwoCentsEitherSideInclusive) {
+    for (double cents : {2.0, -2.0, 2.01, -2.01}) {
+        LacoExibicao l([this] { return agora; });
+        l.setLeitura(LacoExibicao::Leitura::fina);
+        l.setAngulo(-cents);  // the needle already where the reading puts it
+        l.timerTimer(false, [=] { return cents; });
+        l.timerTimer(false, [=] { return cents; });
+        EXPECT_EQ(l.corOk() == LacoExibicao::CorOk::amarelo, std::fabs(cents) <= 2.0) << cents;
+    }
+}
+
+TEST_F(DisplayLoop, FineReadingKeepsTheEndStopsAndStaysOnNoReading) {
+    laco.setLeitura(LacoExibicao::Leitura::fina);
+    for (int i = 0; i < 40; ++i) tick(300.0);  // far sharp: pinned clockwise
+    EXPECT_EQ(laco.angulo(), -90.0L);
+    laco.setAngulo(-5.0L);
+    tick(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(laco.angulo(), -5.0L);
+    EXPECT_TRUE(std::isnan(laco.cents()));
+    EXPECT_FALSE(laco.noAlvo());
+}
+
+TEST_F(DisplayLoop, ChangingTheReadingStartsTheInTuneStateAfresh) {
+    EXPECT_EQ(laco.leitura(), LacoExibicao::Leitura::classica);
+    EXPECT_TRUE(std::isnan(laco.cents()));
+    for (int i = 0; i < 40; ++i) tick(0.0);
+    ASSERT_TRUE(laco.mensagemVisivel());
+    laco.setLeitura(LacoExibicao::Leitura::fina);
+    EXPECT_FALSE(laco.mensagemVisivel());
+    EXPECT_EQ(laco.corOk(), LacoExibicao::CorOk::branco);
+    EXPECT_FALSE(laco.noAlvo());
+    tick(0.5);
+    EXPECT_TRUE(laco.noAlvo());
+    laco.setLeitura(LacoExibicao::Leitura::fina);  // no change: nothing happens
+    EXPECT_TRUE(laco.noAlvo());
+    // Back to classic: the value is Hz again and the figure is gone.
+    laco.setLeitura(LacoExibicao::Leitura::classica);
+    EXPECT_TRUE(std::isnan(laco.cents()));
+    laco.setAngulo(0.0L);
+    tick(0.5);  // 0.5 Hz sharp: target -5 degrees
+    EXPECT_EQ(laco.angulo(), -1.25L);
+    EXPECT_TRUE(std::isnan(laco.cents()));
 }

@@ -3,6 +3,7 @@
 // and pitch estimator listen to what it played.
 
 #include <dirent.h>
+#include <limits.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -19,12 +20,14 @@
 #include <thread>
 #include <vector>
 
+#include "afinacao_notas.h"
 #include "driver_session.h"
 #include "estimador_afinacao.h"
 #include "fft.h"
 #include "maxmidi.h"
 #include "private_sound_server.h"
 #include "replay_source.h"
+#include "tone_pitch.h"
 
 namespace {
 
@@ -352,4 +355,93 @@ TEST_F(MxMidi32Library, DesktopOutputClosesWhileQuietAndReopensForTheNextNote) {
     out.Close();
     EXPECT_EQ(server.playbackStreams(), 0);
     EXPECT_EQ(threadCount(), threads);
+}
+
+namespace {
+
+// The fine reading of the tuner, in cents from the target of `corda` of `afinacao`, on the
+// latest 16384 samples before `end` in the capture format.
+double fineCents(const std::vector<double>& x, long end, const Afinacao& afinacao, int corda) {
+    TReplaySource source;
+    source.setBufSize(EstimadorAfinacao::kTamanhoBuffer);
+    TFFT fft;
+    fft.setSource(&source);
+    fft.setBufSize(EstimadorAfinacao::kTamanhoFFT);
+    const int blocks = 5;
+    const auto bytes = captureFormat(x, end, blocks * EstimadorAfinacao::kTamanhoBuffer);
+    for (int b = 0; b < blocks; ++b)
+        source.play(bytes.data() + b * EstimadorAfinacao::kTamanhoBuffer,
+                    EstimadorAfinacao::kTamanhoBuffer);
+    EstimadorAfinacao estimador;
+    estimador.setAfinacao(&afinacao);
+    estimador.setCordaSelecionada(corda);
+    return estimador.desvioCents(fft);
+}
+
+std::string soundFontInUse() {
+    if (const char* chosen = ::getenv("MXMIDI32_SOUNDFONT")) return chosen;
+    char resolved[PATH_MAX];
+    return ::realpath("/usr/share/sounds/sf2/default-GM.sf2", resolved) != nullptr
+               ? resolved
+               : "the system's General MIDI SoundFont";
+}
+
+}  // namespace
+
+// Each reference note of a standard guitar and a four-string bass, played as the main window
+// plays it (program 27 when the output opens, then bank 0 and program 24, a reset before each
+// note) and rendered through the library, read back by the tuner's fine reading over the
+// analysis window that ends 1.9 s after the note on, so that it holds the ringing note and not
+// its start: the reading agrees with the pitch the note has (measured apart, by the tests' own
+// pitch reading) and lies within a cent of the note's equal-tempered target.
+TEST_F(MxMidi32Library, ReferenceNotesReadInTuneInTheFineReading) {
+    Watchdog watchdog(std::chrono::seconds(120));
+    TemporaryFolder pasta;
+    const std::string file = pasta / "render.raw";
+    Environment ambiente;
+    ambiente.set("MXMIDI32_AUDIO_FILE", file);
+    const Afinacao violao = afinacaoDeNotas("Guitar", {40, 45, 50, 55, 59, 64});
+    const Afinacao baixo = afinacaoDeNotas("Bass", {28, 33, 38, 43});
+    struct Tocada {
+        const Afinacao* afinacao;
+        int corda;
+        long fim = 0;
+    };
+    std::vector<Tocada> tocadas;
+    for (int c = 0; c < 6; ++c) tocadas.push_back({&violao, c});
+    for (int c = 0; c < 4; ++c) tocadas.push_back({&baixo, c});
+    {
+        TMaxMidi lib(nullptr, kDriver);
+        TMaxMidiOut out;
+        out.setMaxMidi(&lib);
+        ASSERT_TRUE(out.Open(-1, 78624));
+        out.Put(MIDIEVENT{0, 0xC0, 27, 0, 0});
+        out.Put(MIDIEVENT{0, 0xB0, 0, 0, 0});
+        out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0});
+        for (Tocada& t : tocadas) {
+            out.Reset();
+            const long inicio = fileFrames(file);
+            out.Put(MIDIEVENT{
+                0, 0x90, static_cast<std::uint8_t>(t.afinacao->getNotaMIDI(t.corda)), 127, 0});
+            ASSERT_TRUE(waitForFrames(file, inicio + ms(1900)));
+            t.fim = fileFrames(file);
+        }
+        out.Reset();
+        out.Close();
+    }
+    const std::vector<double> x = readMono(file);
+
+    std::printf("fine reading of the reference notes (%s):\n", soundFontInUse().c_str());
+    for (const Tocada& t : tocadas) {
+        const Afinacao& a = *t.afinacao;
+        const double alvo = a.getFrequencia(t.corda);
+        const double tocado = tonepitch::centsFrom(x, t.fim - ms(1486), t.fim, alvo, kRate);
+        const double lido = fineCents(x, t.fim, a, t.corda);
+        const std::string nome = a.getInstrumento() + " " + a.getNomeNota(t.corda) + " (MIDI " +
+                                 std::to_string(a.getNotaMIDI(t.corda)) + ")";
+        std::printf("  %-20s played %+6.2f cents, read %+6.2f cents\n", nome.c_str(), tocado,
+                    lido);
+        EXPECT_NEAR(lido, tocado, 0.3) << nome;
+        EXPECT_NEAR(lido, 0.0, 1.0) << nome;
+    }
 }

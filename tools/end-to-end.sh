@@ -143,21 +143,28 @@ pixels_mensagem() {
     NR > 1 && $4 > 180 && $3 < 120 && $5 < 120 { n++ }
     END { print n + 0 }'
 }
-# Pixels of the "OK" label drawn yellow, in the lamp window (606, 206, 37 x 16).
-pixels_ok_amarelo() {
-  convert "$1" -crop 37x16+606+206 +repage txt:- | awk -F'[,:() ]+' '
-    NR > 1 && $3 > 200 && $4 > 200 && $5 < 90 { n++ }
-    END { print n + 0 }'
+# The fine reading's dial, in one pass over the window's pixels from (574, 105) to (674, 221):
+# prints "<needle pixels> <angle>" as angulo_ponteiro does, then the pixels of the "OK" label
+# drawn yellow in the lamp window (606, 206, 37 x 16), then the near-black pixels and the light
+# text pixels of the readout at the top of the dial (598, 105, 52 x 14), which the classic dial
+# has neither of.
+ler_mostrador_fino() {
+  convert "$1" -crop 101x117+574+105 +repage txt:- | awk -F'[,:() ]+' '
+    NR > 1 {
+      x = $1 + 574; y = $2 + 105; r = $3; g = $4; b = $5
+      if (x >= 606 && x < 643 && y >= 206 && y < 222 && r > 200 && g > 200 && b < 90) amarelo++
+      if (x >= 598 && x < 650 && y < 119) {
+        if (r < 32 && g < 30 && b < 28) preto++
+        if (r > 190 && g > 170 && b > 120) texto++
+      }
+      dx = x - 624; dy = 197 - y; raio = sqrt(dx * dx + dy * dy)
+      if (y < 147 || raio < 12 || raio > 50 || dy <= 0) next
+      if (r > 140 && r - g > 60 && r - b > 80) { n++; sx += dx; sy += dy }
+    }
+    END {
+      printf "%d %.1f %d %d %d\n", n, n ? atan2(-sx, sy) * 180 / 3.14159265 : 0, amarelo, preto, texto
+    }'
 }
-# The fine reading's readout at the top of the dial (598, 105, 52 x 14): "<near-black pixels>
-# <light text pixels>". The classic dial has neither the black window nor a figure there.
-pixels_visor() {
-  convert "$1" -crop 52x14+598+105 +repage txt:- | awk -F'[,:() ]+' '
-    NR > 1 && $3 < 32 && $4 < 30 && $5 < 28 { preto++ }
-    NR > 1 && $3 > 190 && $4 > 170 && $5 > 120 { texto++ }
-    END { print preto + 0, texto + 0 }'
-}
-
 # Level of the assistant's meter, in per cent of its height: the meter is 165 pixels high at
 # (139, 87) of page 3, and its bar has the style's highlight colour (blue).
 nivel_medidor() {
@@ -201,9 +208,7 @@ ler_fina() {
   sleep 5
   for i in 1 2 3 4 5 6 7 8; do
     import -display "$DISPLAY" -window "$janela" "$tmp/fina$i.png"
-    read -r n angulo < <(angulo_ponteiro "$tmp/fina$i.png")
-    amarelo=$(pixels_ok_amarelo "$tmp/fina$i.png")
-    read -r preto texto < <(pixels_visor "$tmp/fina$i.png")
+    read -r n angulo amarelo preto texto < <(ler_mostrador_fino "$tmp/fina$i.png")
     echo "end-to-end:   reading $i: needle $n pixels at $angulo degrees, OK $amarelo yellow" \
       "pixels, readout $preto dark and $texto light pixels"
     [ "$n" -ge 40 ] && awk -v a="$angulo" 'BEGIN { exit !(a > -5.5 && a < -1.5) }' &&

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <cmath>
 
 #include "afinacoes_idioma.h"
 #include "aplicacao.h"
@@ -524,10 +525,7 @@ void TformPrincipal::timerTimer() {
     const bool assistenteAtivo = formAssistente_ != nullptr && formAssistente_->isActiveWindow();
     if (!laco_.timerTimer(assistenteAtivo, estimador_, *fft_)) return;
     imgPonteiro_->setAngle(laco_.angulo());
-    if (leituraFina()) {
-        const QString figura = textoQt(textoCents(laco_.cents()));
-        if (figura != lblCents_->text()) lblCents_->setText(figura);
-    }
+    if (leituraFina()) mostrarCents(laco_.cents());
     definirCorOk(LacoExibicao::rgb(laco_.corOk()));
     if (lblCordaAfinada_->isVisibleTo(this) != laco_.mensagemVisivel())
         lblCordaAfinada_->setVisible(laco_.mensagemVisivel());
@@ -537,11 +535,20 @@ void TformPrincipal::timerTimer() {
 void TformPrincipal::setLeituraFina(bool fina) {
     laco_.setLeitura(fina ? LacoExibicao::Leitura::fina : LacoExibicao::Leitura::classica);
     lblCents_->clear();
+    centsMostrados_ = kSemCents;
     lblCents_->setVisible(fina);
     mostrarMostrador();
     // A change of reading starts the in-tune state afresh.
     definirCorOk(LacoExibicao::rgb(laco_.corOk()));
     lblCordaAfinada_->setVisible(laco_.mensagemVisivel());
+}
+
+void TformPrincipal::mostrarCents(double cents) {
+    // The text is made only when the figure shown changes (in tenths of a cent).
+    const long decimos = std::isfinite(cents) ? std::lround(cents * 10.0) : kSemCents;
+    if (decimos == centsMostrados_) return;
+    centsMostrados_ = decimos;
+    lblCents_->setText(textoQt(textoCents(cents)));
 }
 
 void TformPrincipal::mostrarMostrador() {

@@ -235,6 +235,9 @@ private:
     void definirCorOk(std::uint32_t rgb);
     // Shows the dial of the current reading.
     void mostrarMostrador();
+    // Shows the fine reading's figure (none for NaN).
+    void mostrarCents(double cents);
+    static constexpr long kSemCents = -(1L << 40);
     static void definirTag(QWidget* controle, int tag);
 
     Opcoes opcoes_;
@@ -259,6 +262,7 @@ private:
     MovimentoJanela* movimento_ = nullptr;
     bool doubleBuffering_ = false;
     std::uint32_t corOk_ = 0;
+    long centsMostrados_ = kSemCents;  // the figure shown, in tenths of a cent
 
     QWidget* panelFundo_ = nullptr;
     TImage* imagemBackground_ = nullptr;

@@ -65,10 +65,13 @@ programa=$!
 pids+=($programa)
 
 # The program's window on the compositor's output: "<width> <height> <x> <y>" of everything that
-# is not the background.
+# is not the background. The compositor draws its pointer at the output's top-left corner until
+# the pointer first moves: that corner is painted over with the background first (a window that
+# reaches the corner keeps its box, its other edge pixels mark it).
 janela() {
   import -display "$DISPLAY" -window "$saida_weston" "$1"
-  convert "$1" -fuzz 2% -trim -format '%w %h %X %Y\n' info: | tr -d '+'
+  convert "$1" -fill '#203040' -draw 'rectangle 0,0 31,31' -fuzz 2% -trim \
+    -format '%w %h %X %Y\n' info: | tr -d '+'
 }
 aberta=""
 for _ in $(seq 100); do

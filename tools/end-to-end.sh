@@ -58,14 +58,14 @@ corda() {
   sox -n -r 44100 -c 1 -b 16 "$tmp/sustain.wav" synth 60 sine "$f" vol 0.2 2>/dev/null
   sox -m "$tmp/toque.wav" "$tmp/sustain.wav" "$arquivo" 2>/dev/null
 }
-# The player asks for a short latency, as a microphone delivers sound as it comes: with a
-# player at its default latency alone on the null sink, a capture that starts on its monitor
-# waits up to a second or two for its first sound.
-# A steady tone for the fine reading may take a longer latency ($2, ms): a player that runs dry
-# on a busy machine leaves gaps in the tone, which move the fine reading as a new stroke would.
+# The player asks for a latency of its own: with a player at its default latency (about two
+# seconds) alone on the null sink, a capture that starts on its monitor waits that long for its
+# first sound; with a very short one (20 ms) the player runs dry on a busy machine and leaves
+# gaps in the tone, which move the strongest bin from one analysis to the next and the fine
+# reading as a new stroke would. A quarter of a second does neither.
 tocar() {
   [ -n "$tom_pid" ] && { kill "$tom_pid" 2>/dev/null || true; wait "$tom_pid" 2>/dev/null || true; }
-  paplay --device=tone --latency-msec="${2:-20}" "$1" &
+  paplay --device=tone --latency-msec=250 "$1" &
   tom_pid=$!
 }
 # E2 of a standard guitar is 82.41 Hz, nearest to analyser bin 122 (bins are 11025/16384 =
@@ -277,7 +277,7 @@ kill -0 "$programa" 2>/dev/null || falhou "the program ended by itself"
 
 # --- the fine reading (F4) ----------------------------------------------------------------------
 pele() { [ "${TESSARIN_E2E_SEM_PELE:-0}" != 1 ]; }
-tocar "$tmp/fina-agudo.wav" 250
+tocar "$tmp/fina-agudo.wav"
 tecla "$principal" F4
 echo "end-to-end: fine reading, 3 cents sharp (82.55 Hz on string E2):"
 ler_fina "$principal" "$saida/tessarin-fina.png"
@@ -287,7 +287,7 @@ if pele; then
     falhou "3 cents sharp, the needle leaned about 3 degrees clockwise in $inclinada of 8 readings"
   [ "$visor" -ge 6 ] || falhou "fine reading, the readout showed a figure in $visor of 8 readings"
 fi
-tocar "$tmp/fina-grave.wav" 250
+tocar "$tmp/fina-grave.wav"
 echo "end-to-end: fine reading, 1 cent flat (82.36 Hz on string E2):"
 ler_fina "$principal" "$saida/tessarin-fina-afinado.png"
 [ "$ok" -ge 6 ] || falhou "1 cent flat, OK lit in only $ok of 8 readings"

@@ -38,13 +38,14 @@ run: program
 install: program
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
 
-# Removes what the last `make install` installed (its list is $(BUILD)/install_manifest.txt),
-# and the program folder's emptied folders.
+# Removes what the last `make install` installed (its list is $(BUILD)/install_manifest.txt; give
+# the same DESTDIR), and the emptied folders of the program and of its documentation.
 uninstall:
 	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
-	xargs -r -d '\n' rm -f < $(BUILD)/install_manifest.txt
-	grep '/lib/tessarin/' $(BUILD)/install_manifest.txt | sed 's|/[^/]*$$||' | sort -ru | \
-	  xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt | xargs -r -d '\n' rm -f
+	sed -n 's,^\(.*/lib/tessarin/.*\)/[^/]*$$,$(DESTDIR)\1,p; s,^\(.*/\(lib\|doc\)/tessarin\)/[^/]*$$,$(DESTDIR)\1,p' \
+	  $(BUILD)/install_manifest.txt | sort -ru | \
+	  while read -r pasta; do [ ! -d "$$pasta" ] || rmdir --ignore-fail-on-non-empty "$$pasta"; done
 
 # The Debian package $(BUILD)/tessarin_<version>_amd64.deb.
 package: program

@@ -29,5 +29,5 @@ install(CODE "
   file(MAKE_DIRECTORY \"\${bin}\")
   file(CREATE_LINK \"${tessarin_link_target}\" \"\${bin}/tessarin\" SYMBOLIC)
   message(STATUS \"Installing: \${bin}/tessarin -> ${tessarin_link_target}\")
-  list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${bin}/tessarin\")
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tessarin\")
 ")

@@ -34,4 +34,7 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS pavucontrol)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
+# Without the ldconfig calls CPack adds for the driver library (cmake/TessarinDebScripts.cmake).
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/TessarinDebScripts.cmake)
+
 include(CPack)

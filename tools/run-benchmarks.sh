@@ -5,6 +5,14 @@ set -euo pipefail
 build=$(cd "$1" && pwd)  # absolute: the runs below change directory
 out=$build/bench-output.txt
 : >"$out"
+# The Debian package, for the installed program's start-up (bench_app).
+rm -rf "$build/pacote"
+if (cd "$build" && cpack -G DEB -B "$build/pacote" >"$build/pacote.log" 2>&1); then
+  TESSARIN_BENCH_PACOTE=$(ls "$build"/pacote/tessarin_*.deb)
+  export TESSARIN_BENCH_PACOTE
+else
+  echo "(no package: see $build/pacote.log)"
+fi
 for b in "$build"/bench/*; do
   [ -f "$b" ] && [ -x "$b" ] || continue  # skip the build folders beside the programs
   echo "== $(basename "$b")"

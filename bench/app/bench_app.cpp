@@ -20,6 +20,10 @@
 //                                   the machine's default SoundFont loaded)
 //   RATIO app_rss/qt_floor_rss      that peak over the bare window's
 //   MEM app_rss_kb_after_note       the peak once one reference note (Space) has sounded
+//   TIME startup_to_window_ms[installed]    start-up to the main window of the Debian package
+//                                   unpacked (dpkg-deb -x) and started by its command from
+//                                   another folder, when TESSARIN_BENCH_PACOTE names the package
+//                                   (median of three)
 //   TIME startup_cold_cache_ms[<SoundFont>]  the same figures from a first start and a short
 //   TIME startup_to_window_ms[<SoundFont>]   run after it with each
 //   MEM app_rss_kb[<SoundFont>]              installed Debian GM SoundFont (TimGM6mb,
@@ -30,6 +34,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -53,6 +58,8 @@ constexpr int kEsperaSplashMs = 1000;
 constexpr int kSegundosMedicaoAfinacao = 12;
 constexpr int kLargura = 802;
 constexpr int kAltura = 532;
+constexpr const char* kConfiguracoes =
+    "[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n";
 
 constexpr const char* kSoundFonts[] = {
     "/usr/share/sounds/sf2/TimGM6mb.sf2",
@@ -176,16 +183,33 @@ public:
         double msAteJanela = 0.0;
     };
 
-    // Starts the tuner and waits for its main window.
-    std::optional<Tuner> iniciarTuner(const std::vector<std::string>& extra = {}) {
-        std::ofstream(pasta_ + "/app/tessarin.ini", std::ios::binary)
-            << "[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n";
+    // Unpacks the Debian package into a root of its own, as dpkg would install it, with
+    // English saved in the user's settings (and beside the program, which root may write).
+    bool desempacotar(const std::string& pacote) {
+        const std::string raiz = pasta_ + "/raiz";
+        if (executar({"dpkg-deb", "-x", pacote, raiz}, ambiente_) != 0) return false;
+        fs::create_directories(pasta_ + "/config/tessarin");
+        for (const std::string& ini : {pasta_ + "/config/tessarin/tessarin.ini",
+                                       raiz + "/usr/lib/tessarin/tessarin.ini"})
+            std::ofstream(ini, std::ios::binary) << kConfiguracoes;
+        return fs::exists(raiz + "/usr/bin/tessarin");
+    }
+
+    // Starts the tuner (by default the copy of the build's program folder, from that folder;
+    // `instalado`: the unpacked package's command, from the scratch folder) and waits for its
+    // main window.
+    std::optional<Tuner> iniciarTuner(const std::vector<std::string>& extra = {},
+                                      bool instalado = false) {
+        std::ofstream(pasta_ + "/app/tessarin.ini", std::ios::binary) << kConfiguracoes;
         std::vector<std::string> ambiente = ambiente_;
         ambiente.insert(ambiente.end(), extra.begin(), extra.end());
+        ambiente.push_back("XDG_CONFIG_HOME=" + pasta_ + "/config");
         Tuner t;
         const auto t0 = Relogio::now();
-        t.pid = iniciar({pasta_ + "/app/tessarin"}, ambiente, pasta_ + "/app",
-                        pasta_ + "/tessarin.log");
+        t.pid = instalado ? iniciar({pasta_ + "/raiz/usr/bin/tessarin"}, ambiente, pasta_,
+                                    pasta_ + "/tessarin.log")
+                          : iniciar({pasta_ + "/app/tessarin"}, ambiente, pasta_ + "/app",
+                                    pasta_ + "/tessarin.log");
         const auto janela = tela_.esperarJanela(kLargura, kAltura, 30000);
         t.msAteJanela = msDesde(t0, Relogio::now()) - kEsperaSplashMs;
         if (t.pid < 0 || !janela) {
@@ -284,6 +308,25 @@ int medirTudo(Banco& banco) {
         std::printf("MEM app_rss_kb_after_note %ld\n", banco.picoAposNota(*tuner));
         std::fflush(stdout);
         if (!banco.encerrar(tuner->pid, tuner->janela)) return 1;
+    }
+
+    // The installed program, started from the package that tools/run-benchmarks.sh built.
+    if (const char* pacote = std::getenv("TESSARIN_BENCH_PACOTE")) {
+        if (!banco.desempacotar(pacote)) {
+            std::printf("TIME startup_to_window_ms[installed] unavailable (%s not unpacked)\n",
+                        pacote);
+        } else {
+            std::vector<double> instalado;
+            for (int vez = 0; vez < 3; ++vez) {
+                const auto tuner = banco.iniciarTuner({}, true);
+                if (!tuner) return 1;
+                instalado.push_back(tuner->msAteJanela);
+                if (!banco.encerrar(tuner->pid, tuner->janela)) return 1;
+            }
+            std::sort(instalado.begin(), instalado.end());
+            std::printf("TIME startup_to_window_ms[installed] %.0f\n", instalado[1]);
+            std::fflush(stdout);
+        }
     }
 
     // Memory with each GM SoundFont: a start, a few seconds of listening, one note.

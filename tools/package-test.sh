@@ -90,6 +90,16 @@ ambiente_som=$(HOME=$tmp/casa como_usuario bash "$som" start "$tmp/run") ||
   { echo "package-test: the sound server did not start" >&2; exit 1; }
 
 sessao_xvfb 1024x768
+# The tuner's user must reach the screen as well.
+for _ in $(seq 100); do
+  como_usuario xwininfo -root >/dev/null 2>&1 && break
+  sleep 0.05
+done
+como_usuario xwininfo -root >/dev/null 2>&1 || {
+  echo "package-test: user $usuario cannot open display $DISPLAY; the X server's log:" >&2
+  cat "$tmp/xvfb.log" >&2
+  exit 1
+}
 
 # Every window mapped on the screen, as "<id> <width>x<height>", one a line.
 janelas() {

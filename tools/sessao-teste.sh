@@ -44,7 +44,8 @@ falhou() {
 sessao_xvfb() {
   # -noreset: the screen stays up when its last client (the program, closed to be started
   # again) disconnects, instead of resetting under the next one's connection.
-  Xvfb -displayfd 4 -screen 0 "$1x24" -dpi 96 -nolisten tcp -noreset 4>"$tmp/display" 2>/dev/null &
+  Xvfb -displayfd 4 -screen 0 "$1x24" -dpi 96 -nolisten tcp -noreset 4>"$tmp/display" \
+    2>"$tmp/xvfb.log" &
   pids+=($!)
   for _ in $(seq 100); do
     [ -s "$tmp/display" ] && break

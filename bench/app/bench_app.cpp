@@ -2,9 +2,10 @@
 // and memory with the window shown and capture running from a real-time-paced source, against a
 // bare Qt window of the same size measured in the same run.
 //
-// The program runs from a copy of the build's program folder (English as its language) on a
-// virtual screen (Xvfb). The microphone is a private sound server's null sink monitor, into
-// which a tone is played at real speed. Prints:
+// The program runs from a copy of the build's program folder (English as its language;
+// TESSARIN_BENCH_APP_DIR names another build's folder to compare with) on a virtual screen
+// (Xvfb). The microphone is a pipe source of a private sound server, fed at real speed in 50 ms
+// blocks (microfone.h). Prints:
 //   RATIO qt_floor_cpu/realtime     a bare Qt window of the same size repainting 20 times a
 //   MEM qt_floor_rss_kb             second: CPU time over 20 s / 20 s, and its peak memory
 //   TIME startup_cold_cache_ms <n>  process start to the main window mapped, less the 1 s splash
@@ -16,8 +17,11 @@
 //   RATIO app_cpu_main_moving/realtime      the same over 20 s of a tone alternating between E2
 //   RATIO app_cpu_capture_moving/realtime   and three bins above it every 0.7 s, which keeps the
 //   RATIO app_cpu_moving/realtime           needle moving
+//   RATIO app_cpu_capture_monitor/realtime  at rest again, capturing the null sink's monitor
+//   RATIO app_cpu_monitor/realtime          into which a player with 20 ms of latency plays
+//                                           E2: a source that hands on a piece every few ms
 //   MEM app_rss_kb                  the program's peak memory over that run (listening, with
-//                                   the machine's default SoundFont loaded)
+//                                   TimGM6mb loaded when it is installed, else the default)
 //   RATIO app_rss/qt_floor_rss      that peak over the bare window's
 //   MEM app_rss_kb_after_note       the peak once one reference note (Space) has sounded
 //   TIME startup_to_window_ms[installed]    start-up to the main window of the Debian package
@@ -32,6 +36,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +47,7 @@
 #include <thread>
 #include <vector>
 
+#include "microfone.h"
 #include "private_sound_server.h"
 #include "processo.h"
 #include "tela_virtual.h"
@@ -67,9 +73,8 @@ constexpr const char* kSoundFonts[] = {
     "/usr/share/sounds/sf3/MuseScore_General_Full.sf3",
 };
 
-// 16-bit mono WAV at 44100 Hz: E2, or (alternando) E2 and three analyser bins above it
-// alternating every 0.7 s.
-void escreverTom(const std::string& caminho, double segundos, bool alternando) {
+// 16-bit mono WAV at 44100 Hz of E2.
+void escreverTom(const std::string& caminho, double segundos) {
     const int taxa = 44100;
     const auto quadros = static_cast<std::uint32_t>(segundos * taxa);
     std::ofstream saida(caminho, std::ios::binary);
@@ -87,12 +92,9 @@ void escreverTom(const std::string& caminho, double segundos, bool alternando) {
     u16(16);
     saida.write("data", 4);
     u32(quadros * 2);
-    const double frequencias[2] = {82.4069, 125.0 * 11025.0 / 16384.0};
-    double fase = 0.0;
     for (std::uint32_t i = 0; i < quadros; ++i) {
-        const int trecho = alternando ? static_cast<int>(i / (0.7 * taxa)) % 2 : 0;
-        fase += 2.0 * M_PI * frequencias[trecho] / taxa;
-        u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(12000.0 * std::sin(fase))));
+        const double amostra = 12000.0 * std::sin(2.0 * M_PI * 82.4069 * i / taxa);
+        u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(amostra)));
     }
 }
 
@@ -121,12 +123,18 @@ Medida medir(pid_t pid, const char* titulo) {
     return m;
 }
 
+// The program folder to run: the build's own, or TESSARIN_BENCH_APP_DIR.
+fs::path pastaPrograma() {
+    const char* outra = std::getenv("TESSARIN_BENCH_APP_DIR");
+    return outra != nullptr && *outra != '\0' ? fs::path(outra) : fs::path(TESSARIN_APP_DIR);
+}
+
 class Banco {
 public:
     explicit Banco(std::string pasta) : pasta_(std::move(pasta)) {}
 
     bool preparar() {
-        fs::copy(fs::path(TESSARIN_APP_DIR), pasta_ + "/app", fs::copy_options::recursive);
+        fs::copy(pastaPrograma(), pasta_ + "/app", fs::copy_options::recursive);
         fs::create_directories(pasta_ + "/home");
         ambiente_ = {"HOME=" + pasta_ + "/home"};
 
@@ -137,8 +145,12 @@ public:
         }
         ambiente_.insert(ambiente_.end(), servidor_.environment().begin(),
                          servidor_.environment().end());
-        escreverTom(pasta_ + "/steady.wav", 150.0, false);
-        escreverTom(pasta_ + "/moving.wav", 60.0, true);
+        escreverTom(pasta_ + "/steady.wav", 60.0);
+        if (!microfone_.abrir(pasta_, ambiente_)) {
+            std::fprintf(stderr, "bench_app: the microphone's pipe source did not load\n");
+            return false;
+        }
+        usarMicrofone(true);
 
         if (!tela_.abrir(pasta_)) {
             std::fprintf(stderr, "bench_app: Xvfb did not start\n");
@@ -148,7 +160,18 @@ public:
         return true;
     }
 
-    ~Banco() { tocar(nullptr); }
+    ~Banco() {
+        microfone_.fechar();
+        tocar(nullptr);
+    }
+
+    // What the microphone hears.
+    void ouvir(Microfone::Som som) { microfone_.tocar(som); }
+
+    // The capture's source from the next start on: the microphone, or the null sink's monitor.
+    void usarMicrofone(bool microfone) {
+        executar({"pactl", "set-default-source", microfone ? "mic" : "tone.monitor"}, ambiente_);
+    }
 
     // Plays a tone file of the folder into the sink at real speed, replacing what played;
     // nullptr: silence.
@@ -259,6 +282,7 @@ private:
     const testkit::PrivateSoundServer servidor_{false};
     std::vector<std::string> ambiente_;
     TelaVirtual tela_;
+    Microfone microfone_;
     pid_t tom_ = -1;
 };
 
@@ -271,13 +295,18 @@ int medirTudo(Banco& banco) {
 
     // A first start ever: the reference notes' pitch corrections are not known yet (they are
     // measured in the background while the program runs, long enough here to finish them).
-    banco.tocar("steady.wav");
-    if (!banco.primeiraPartida("startup_cold_cache_ms")) return 1;
+    // The SoundFont that the project installs, so that the figures do not follow the machine's
+    // choice of default (the other SoundFonts are measured below).
+    std::vector<std::string> soundFontPadrao;
+    if (fs::exists(kSoundFonts[0]))
+        soundFontPadrao.push_back(std::string("MXMIDI32_SOUNDFONT=") + kSoundFonts[0]);
+    banco.ouvir(Microfone::Som::mi2);
+    if (!banco.primeiraPartida("startup_cold_cache_ms", soundFontPadrao)) return 1;
 
     // Three starts with the needle at rest on an in-tune E2; the last one is measured.
     std::vector<double> partidas;
     for (int vez = 0; vez < 3; ++vez) {
-        const auto tuner = banco.iniciarTuner();
+        const auto tuner = banco.iniciarTuner(soundFontPadrao);
         if (!tuner) return 1;
         partidas.push_back(tuner->msAteJanela);
         if (vez < 2) {
@@ -294,7 +323,7 @@ int medirTudo(Banco& banco) {
         std::printf("RATIO app_cpu/realtime %.4f\n", repouso.razao(repouso.cpu.total));
         std::fflush(stdout);
 
-        banco.tocar("moving.wav");
+        banco.ouvir(Microfone::Som::alternando);
         const Medida movendo = medir(tuner->pid, "needle moving");
         std::printf("RATIO app_cpu_main_moving/realtime %.4f\n",
                     movendo.razao(movendo.cpu.principal));
@@ -329,8 +358,25 @@ int medirTudo(Banco& banco) {
         }
     }
 
+    // A source that hands on small pieces: the null sink's monitor behind a low-latency player.
+    {
+        banco.ouvir(Microfone::Som::silencio);
+        banco.usarMicrofone(false);
+        banco.tocar("steady.wav");
+        const auto tuner = banco.iniciarTuner(soundFontPadrao);
+        if (!tuner) return 1;
+        const Medida monitor = medir(tuner->pid, "null sink monitor, needle at rest");
+        std::printf("RATIO app_cpu_capture_monitor/realtime %.4f\n",
+                    monitor.razao(monitor.cpu.captura));
+        std::printf("RATIO app_cpu_monitor/realtime %.4f\n", monitor.razao(monitor.cpu.total));
+        std::fflush(stdout);
+        if (!banco.encerrar(tuner->pid, tuner->janela)) return 1;
+        banco.tocar(nullptr);
+        banco.usarMicrofone(true);
+    }
+
     // Memory with each GM SoundFont: a start, a few seconds of listening, one note.
-    banco.tocar("steady.wav");
+    banco.ouvir(Microfone::Som::mi2);
     for (const char* soundFont : kSoundFonts) {
         const std::string nome = fs::path(soundFont).filename();
         if (!fs::exists(soundFont)) {
@@ -358,8 +404,10 @@ int medirTudo(Banco& banco) {
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (!fs::exists(fs::path(TESSARIN_APP_DIR) / "tessarin")) {
-        std::fprintf(stderr, "bench_app: %s/tessarin is not built\n", TESSARIN_APP_DIR);
+    // A pipe whose reader is gone answers an error rather than ending the benchmark.
+    std::signal(SIGPIPE, SIG_IGN);
+    if (!fs::exists(pastaPrograma() / "tessarin")) {
+        std::fprintf(stderr, "bench_app: %s/tessarin is not built\n", pastaPrograma().c_str());
         return 1;
     }
     char modelo[] = "/tmp/tessarin-bench-app-XXXXXX";

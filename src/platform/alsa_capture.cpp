@@ -7,8 +7,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <string>
-#include <utility>
 
 namespace {
 
@@ -35,20 +33,14 @@ snd_pcm_format_t sampleFormat(unsigned bits) {
     }
 }
 
-// Each period wakes the capture thread (and, through PulseAudio, its client thread), so once the
-// size of the buffers being filled is known (fitBlock) a buffer takes as few equal periods as
-// fit within kLongestPeriod; until then a period is about 50 ms. Periods stay that short because
-// PulseAudio's client library keeps shared memory in proportion to the pieces it receives
-// (measured: about 0.5 MB at 50 ms, 2 MB at 200 ms, 4 MB at 370 ms). The device buffer holds
-// four periods and at least half a second, which absorbs a busy owner thread.
+// Periods of about 50 ms: each period wakes the capture thread (and, through PulseAudio, its
+// client thread), so longer periods cost less CPU; 50 ms keeps the cost near a quarter of a
+// percent of a core while a 256-frame buffer (23 ms) still completes within two periods. Half a
+// second of device buffer absorbs a busy owner thread.
 constexpr unsigned kPeriodMicroseconds = 50000;
 constexpr unsigned kBufferMicroseconds = 500000;
-constexpr unsigned kLongestPeriodMicroseconds = 100000;
-constexpr snd_pcm_uframes_t kPeriodsPerBuffer = 4;
 
-// Sets the PCM up for the format, with periods of `blockFrames` frames (0: about 50 ms).
-MMRESULT configure(snd_pcm_t* pcm, const CaptureFormat& f, bool defaultDevice,
-                   snd_pcm_uframes_t blockFrames = 0) {
+MMRESULT configure(snd_pcm_t* pcm, const CaptureFormat& f, bool defaultDevice) {
     snd_pcm_hw_params_t* hw;
     snd_pcm_hw_params_alloca(&hw);
     int r = snd_pcm_hw_params_any(pcm, hw);
@@ -60,19 +52,11 @@ MMRESULT configure(snd_pcm_t* pcm, const CaptureFormat& f, bool defaultDevice,
         snd_pcm_hw_params_set_channels(pcm, hw, f.channels) < 0 ||
         snd_pcm_hw_params_set_rate(pcm, hw, f.rate, 0) < 0)
         return WAVERR_BADFORMAT;
+    unsigned period = kPeriodMicroseconds, buffer = kBufferMicroseconds;
     int dir = 0;
-    if (blockFrames == 0) {
-        unsigned period = kPeriodMicroseconds, buffer = kBufferMicroseconds;
-        (void)snd_pcm_hw_params_set_period_time_near(pcm, hw, &period, &dir);
-        dir = 0;
-        (void)snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &buffer, &dir);
-    } else {
-        snd_pcm_uframes_t period = alsaPeriodFrames(f.rate, blockFrames);
-        snd_pcm_uframes_t buffer = std::max<snd_pcm_uframes_t>(
-            period * kPeriodsPerBuffer, f.rate * (kBufferMicroseconds / 1000) / 1000);
-        (void)snd_pcm_hw_params_set_period_size_near(pcm, hw, &period, &dir);
-        (void)snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &buffer);
-    }
+    (void)snd_pcm_hw_params_set_period_time_near(pcm, hw, &period, &dir);
+    dir = 0;
+    (void)snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &buffer, &dir);
     r = snd_pcm_hw_params(pcm, hw);
     if (r < 0) return alsaFormatError(r, defaultDevice);
 
@@ -89,55 +73,35 @@ MMRESULT configure(snd_pcm_t* pcm, const CaptureFormat& f, bool defaultDevice,
     return MMSYSERR_NOERROR;
 }
 
-// A PCM is prepared once, by its setup. Preparing one again (to start it after a stop, to change
-// its periods, after an overrun) leaves PulseAudio's plugin signalling data that is not there,
-// which keeps a reader that polls it spinning; so the stream opens its PCM afresh instead. A PCM
-// that cannot be opened again is gone: every call then answers -ENODEV.
 class AlsaCaptureStream : public CaptureStream {
 public:
-    AlsaCaptureStream(snd_pcm_t* pcm, std::string name, const CaptureFormat& format,
-                      bool defaultDevice)
-        : pcm_(pcm), name_(std::move(name)), format_(format), defaultDevice_(defaultDevice) {}
-    ~AlsaCaptureStream() override { close(); }
+    explicit AlsaCaptureStream(snd_pcm_t* pcm) : pcm_(pcm) {}
+    ~AlsaCaptureStream() override { snd_pcm_close(pcm_); }
 
     int start() override {
-        if (pcm_ == nullptr) return -ENODEV;
         if (snd_pcm_state(pcm_) != SND_PCM_STATE_PREPARED) {
-            const int r = reopen(blockFrames_);
+            const int r = snd_pcm_prepare(pcm_);
             if (r < 0) return r;
         }
         return snd_pcm_start(pcm_);
     }
 
-    int stop() override { return pcm_ != nullptr ? snd_pcm_drop(pcm_) : -ENODEV; }
-
-    // Periods of the new block size; a PCM that refuses them is opened with its first setup.
-    void fitBlock(unsigned long frames) override {
-        if (reopen(frames) == 0)
-            blockFrames_ = frames;
-        else
-            (void)reopen(blockFrames_);
-    }
+    int stop() override { return snd_pcm_drop(pcm_); }
 
     long read(void* buffer, unsigned long frames) override {
-        if (pcm_ == nullptr) return -ENODEV;
         return static_cast<long>(snd_pcm_readi(pcm_, buffer, frames));
     }
 
     int recover(int error) override {
-        if (pcm_ == nullptr) return -ENODEV;
         if (error == -ESTRPIPE && snd_pcm_resume(pcm_) == 0) return 0;
-        const int r = reopen(blockFrames_);
+        const int r = snd_pcm_prepare(pcm_);
         if (r < 0) return r;
         return snd_pcm_start(pcm_);
     }
 
-    int pollDescriptorCount() override {
-        return pcm_ != nullptr ? std::max(0, snd_pcm_poll_descriptors_count(pcm_)) : 0;
-    }
+    int pollDescriptorCount() override { return std::max(0, snd_pcm_poll_descriptors_count(pcm_)); }
 
     int pollDescriptors(pollfd* fds, int space) override {
-        if (pcm_ == nullptr) return 0;
         return std::max(0, snd_pcm_poll_descriptors(pcm_, fds, static_cast<unsigned>(space)));
     }
 
@@ -145,39 +109,14 @@ public:
     // events mean something else); an error reading them means the PCM failed.
     unsigned short pollEvents(const pollfd* fds, int count) override {
         unsigned short revents = 0;
-        if (pcm_ == nullptr ||
-            snd_pcm_poll_descriptors_revents(pcm_, const_cast<pollfd*>(fds),
+        if (snd_pcm_poll_descriptors_revents(pcm_, const_cast<pollfd*>(fds),
                                              static_cast<unsigned>(count), &revents) < 0)
             return POLLERR;
         return revents;
     }
 
 private:
-    void close() {
-        if (pcm_ != nullptr) snd_pcm_close(pcm_);
-        pcm_ = nullptr;
-    }
-
-    // Closes the PCM (a hardware device opens only once) and opens it again, set up with
-    // periods of `blockFrames` (0: the first setup). 0 or a negative errno.
-    int reopen(snd_pcm_uframes_t blockFrames) {
-        close();
-        snd_pcm_t* pcm = nullptr;
-        const int r = snd_pcm_open(&pcm, name_.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
-        if (r < 0) return r;
-        if (configure(pcm, format_, defaultDevice_, blockFrames) != MMSYSERR_NOERROR) {
-            snd_pcm_close(pcm);
-            return -EINVAL;
-        }
-        pcm_ = pcm;
-        return 0;
-    }
-
     snd_pcm_t* pcm_;
-    const std::string name_;
-    const CaptureFormat format_;
-    const bool defaultDevice_;
-    snd_pcm_uframes_t blockFrames_ = 0;  // 0 until fitted: the first setup's periods
 };
 
 MMRESULT openAlsa(UINT device, const CaptureFormat& format, bool queryOnly,
@@ -199,7 +138,7 @@ MMRESULT openAlsa(UINT device, const CaptureFormat& format, bool queryOnly,
         return result;
     }
     try {
-        *out = std::make_unique<AlsaCaptureStream>(pcm, name, format, defaultDevice);
+        *out = std::make_unique<AlsaCaptureStream>(pcm);
     } catch (const std::bad_alloc&) {
         snd_pcm_close(pcm);
         return MMSYSERR_NOMEM;
@@ -208,13 +147,6 @@ MMRESULT openAlsa(UINT device, const CaptureFormat& format, bool queryOnly,
 }
 
 }  // namespace
-
-unsigned long alsaPeriodFrames(unsigned rate, unsigned long blockFrames) {
-    const unsigned long longest =
-        std::max(1ul, static_cast<unsigned long>(rate) * (kLongestPeriodMicroseconds / 1000) / 1000);
-    const unsigned long periods = (blockFrames + longest - 1) / longest;
-    return periods > 0 ? (blockFrames + periods - 1) / periods : 0;
-}
 
 std::vector<std::string> alsaCaptureDevices() {
     initAlsa();

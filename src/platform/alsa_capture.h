@@ -28,10 +28,6 @@
 
 CaptureBackend alsaCaptureBackend();
 
-// The period, in frames, for filling buffers of `blockFrames` frames at `rate`: the buffer in as
-// few equal periods as keep each within 100 ms.
-unsigned long alsaPeriodFrames(unsigned rate, unsigned long blockFrames);
-
 // The capture PCM names, in device-number order.
 std::vector<std::string> alsaCaptureDevices();
 

@@ -33,8 +33,6 @@ std::uint64_t nowNs() {
 // A read that returns no frames although the stream signalled data, this many times in a row,
 // means the stream has ended (a source that will never deliver again).
 constexpr int kMaxEmptyReads = 1000;
-// Descriptors a stream may gain when it is fitted to a block size, beyond twice those it had.
-constexpr int kSpareFds = 8;
 // How often a stream without descriptors is asked for data.
 constexpr int kNoDescriptorPollMs = 10;
 // The events by which a stream's descriptors say that reading is worth a try.
@@ -55,12 +53,12 @@ public:
         handle_ = handle;
         controlFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (controlFd_ < 0) return false;
-        // Room for more descriptors than the stream has now: fitting it to a block size may give
-        // it new ones, and the table must never move while the thread polls it.
         const int wanted = std::max(0, stream_->pollDescriptorCount());
-        fds_.assign(static_cast<std::size_t>(2 * wanted + kSpareFds) + 1, pollfd{});
+        fds_.assign(static_cast<std::size_t>(wanted) + 1, pollfd{});
         fds_[0] = pollfd{controlFd_, POLLIN, 0};
-        takeDescriptors();
+        streamFds_ = wanted > 0 ? std::clamp(stream_->pollDescriptors(fds_.data() + 1, wanted), 0,
+                                             wanted)
+                                : 0;
         try {
             thread_ = std::thread([this] { run(); });
         } catch (const std::system_error&) {
@@ -108,19 +106,9 @@ public:
         std::lock_guard lock(mutex_);
         if (lost_) return MMSYSERR_NODRIVER;
         if (running_) return MMSYSERR_NOERROR;
-        // The stream delivers in blocks of the buffers queued now; it is asked again only when
-        // their size changes.
-        if (head_ != nullptr) {
-            const unsigned long frames = head_->dwBufferLength / format_.frameBytes;
-            if (frames > 0 && frames != blockFrames_) {
-                stream_->fitBlock(frames);
-                blockFrames_ = frames;
-            }
-        }
         // A stream that refuses to start reports the reason to the next read, which ends the
         // capture when the device is gone.
         (void)stream_->start();
-        takeDescriptors();
         running_ = true;
         wake();
         return MMSYSERR_NOERROR;
@@ -159,15 +147,6 @@ public:
     const CaptureFormat& format() const { return format_; }
 
 private:
-    // The stream's descriptors, after the control descriptor.
-    void takeDescriptors() {
-        const int room = static_cast<int>(fds_.size()) - 1;
-        const int wanted = std::clamp(stream_->pollDescriptorCount(), 0, room);
-        streamFds_ = wanted > 0 ? std::clamp(stream_->pollDescriptors(fds_.data() + 1, wanted), 0,
-                                             wanted)
-                                : 0;
-    }
-
     void wake() {
         const std::uint64_t one = 1;
         (void)!::write(controlFd_, &one, sizeof one);
@@ -258,7 +237,6 @@ private:
                 // Data was lost while no buffer was free; the buffer being filled simply goes on
                 // with what comes next, so the queue order is kept.
                 ++overruns_;
-                takeDescriptors();
             } else {
                 deviceLost();
             }
@@ -280,7 +258,6 @@ private:
     DWORD filled_ = 0;  // bytes in the head buffer
     std::uint64_t position_ = 0;
     unsigned overruns_ = 0;
-    unsigned long blockFrames_ = 0;  // the block the stream was last fitted to
     bool running_ = false;
     bool quit_ = false;
     bool lost_ = false;

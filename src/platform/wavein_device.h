@@ -18,8 +18,7 @@ struct CaptureFormat {
 };
 
 // A capture stream that is opened and configured for one format. Every call is made with the
-// device's lock held, so a stream sees one call at a time; none of them may block for long. Its
-// poll descriptors may change when it starts, is fitted to a block size or recovers.
+// device's lock held, so a stream sees one call at a time; none of them may block for long.
 class CaptureStream {
 public:
     virtual ~CaptureStream() = default;
@@ -33,11 +32,6 @@ public:
     virtual long read(void* buffer, unsigned long frames) = 0;
     // Makes reading possible again after -EPIPE or -ESTRPIPE, keeping the stream running.
     virtual int recover(int error) = 0;
-    // Asks the stream to deliver in blocks of about `frames` frames, the size of the buffers it
-    // fills, so that its reader (and a sound server's client thread behind it) wakes about once
-    // per buffer. Called while the stream is stopped, before it starts; a stream that cannot
-    // change keeps delivering as it did.
-    virtual void fitBlock(unsigned long frames) { (void)frames; }
     // How many descriptors signal the stream's data; 0 when it has none, and the engine then
     // looks for data every few milliseconds instead.
     virtual int pollDescriptorCount() { return 0; }

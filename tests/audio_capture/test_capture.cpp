@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "afinacao.h"
-#include "alsa_capture.h"
 #include "alsa_env.h"
 #include "errors.h"
 #include "estimador_afinacao.h"
@@ -191,18 +190,9 @@ CaptureThreads captureThreads() {
 
 }  // namespace
 
-// A buffer is filled in as few equal periods as keep each within 100 ms.
-TEST(Capture, BuffersAreFilledInFewPeriodsOfAtMostATenthOfASecond) {
-    EXPECT_EQ(alsaPeriodFrames(11025, 4069), 1018u);  // four periods of 92 ms
-    EXPECT_EQ(alsaPeriodFrames(11025, 256), 256u);
-    EXPECT_EQ(alsaPeriodFrames(11025, 1102), 1102u);
-    EXPECT_EQ(alsaPeriodFrames(11025, 1103), 552u);
-    EXPECT_EQ(alsaPeriodFrames(44100, 44100), 4410u);
-    EXPECT_EQ(alsaPeriodFrames(11025, 0), 0u);
-}
-
-// From a sound server, capture wakes a few times per buffer and sleeps in between, also after
-// it was stopped and started again.
+// From a sound server, capture wakes once per period and sleeps in between, also after it was
+// stopped and started again (when PulseAudio's plugin, prepared a second time, would keep its
+// descriptor ready).
 TEST(Capture, ThroughASoundServerCaptureSleepsBetweenItsPeriods) {
     auto server = std::make_unique<testkit::PrivateSoundServer>();
     if (!server->running()) GTEST_SKIP() << "no PulseAudio on this machine";
@@ -223,14 +213,14 @@ TEST(Capture, ThroughASoundServerCaptureSleepsBetweenItsPeriods) {
         ASSERT_TRUE(runUntil([&] { return buffers >= first + 6; }));
         const CaptureThreads after = captureThreads();
         r.Stop();
-        // Six buffers of 0.37 s take 24 periods: the thread wakes about once per period, plus
-        // its waits on the locks it shares with its owner and the sound library. Between
-        // wake-ups it sleeps instead of spinning on a descriptor that stays ready (2.2 s of
-        // that would show).
+        // Six buffers of 0.37 s take 44 periods of 50 ms: the thread wakes about once per
+        // period, plus its waits on the locks it shares with its owner and the sound library.
+        // Between wake-ups it sleeps instead of spinning on a descriptor that stays ready
+        // (tens of milliseconds of running would show it).
         const long wakeUps = after.wakeUps - before.wakeUps;
         EXPECT_GT(wakeUps, 0);
-        EXPECT_LE(wakeUps, 10 * (buffers - first));
-        EXPECT_LT(after.cpuNs - before.cpuNs, 0.2e9);
+        EXPECT_LE(wakeUps, 20 * (buffers - first));
+        EXPECT_LT(after.cpuNs - before.cpuNs, 0.02e9);
     }
     r.Release();
 }

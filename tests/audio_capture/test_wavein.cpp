@@ -231,8 +231,6 @@ struct Script {
     int next = 0;
     int starts = 0, stops = 0, recovers = 0;
     int recoverResult = 0;
-    std::vector<unsigned long> blocks;  // fitBlock calls, each with the number of starts before
-    std::vector<int> startsBeforeFit;
 };
 
 class ScriptStream : public CaptureStream {
@@ -267,11 +265,6 @@ public:
         std::lock_guard lock(s_->mutex);
         ++s_->recovers;
         return s_->recoverResult;
-    }
-    void fitBlock(unsigned long frames) override {
-        std::lock_guard lock(s_->mutex);
-        s_->blocks.push_back(frames);
-        s_->startsBeforeFit.push_back(s_->starts);
     }
     int pollDescriptors(pollfd*, int) override { return 0; }
 
@@ -347,30 +340,6 @@ TEST_F(ScriptedDevice, OverrunKeepsTheRingOrderAndStopReturnsThePartialBuffer) {
     std::lock_guard lock(script->mutex);
     EXPECT_EQ(script->recovers, 1);
     EXPECT_EQ(script->starts, 1);
-}
-
-// The stream is fitted to deliver in blocks of the queued buffers before it starts (frames, not
-// bytes), and again only when the buffers' size changes.
-TEST_F(ScriptedDevice, TheStreamDeliversInBlocksOfTheQueuedBuffers) {
-    waveInClose(h);
-    const WAVEFORMATEX stereo16 = pcm(11025, 2, 16);
-    ASSERT_EQ(waveInOpen(&h, 0, &stereo16, inbox.callback(), 0, CALLBACK_WINDOW),
-              MMSYSERR_NOERROR);
-    for (int i = 0; i < 3; ++i) bufs.add(h, i);  // 100 bytes: 25 frames of 4 bytes
-    ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
-    ASSERT_EQ(waveInStop(h), MMSYSERR_NOERROR);
-    ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
-    ASSERT_EQ(waveInReset(h), MMSYSERR_NOERROR);
-    for (int i = 0; i < 3; ++i) waveInUnprepareHeader(h, &bufs.headers[i], sizeof(WAVEHDR));
-
-    Buffers larger(2, 4000);
-    for (int i = 0; i < 2; ++i) larger.add(h, i);
-    ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
-    ASSERT_EQ(waveInReset(h), MMSYSERR_NOERROR);
-    EXPECT_EQ(waveInClose(h), MMSYSERR_NOERROR);
-    std::lock_guard lock(script->mutex);
-    EXPECT_EQ(script->blocks, (std::vector<unsigned long>{25, 1000}));
-    EXPECT_EQ(script->startsBeforeFit, (std::vector<int>{0, 2}));
 }
 
 TEST_F(ScriptedDevice, AVanishingDeviceEndsCaptureCleanly) {

@@ -42,6 +42,10 @@ function(tessarin_add_test name)
     # Leaks of system libraries (fontconfig's caches) are not ours to report.
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/lsan_suppressions.cpp)
   endif()
+  if(TESSARIN_TSAN)
+    # Races inside uninstrumented sound-server client libraries are not ours to report.
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/tsan_suppressions.cpp)
+  endif()
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE

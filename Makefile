@@ -73,12 +73,15 @@ tsan: setup
 	  if [ -n "$$targets" ]; then cmake --build $(TSAN_BUILD) -j $(JOBS) --target $$targets; fi
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure -L threads --no-tests=ignore
 
-# Every libFuzzer target for FUZZ_SECONDS seconds each, under ASan + UBSan.
-fuzz: setup
+# Every libFuzzer target for FUZZ_SECONDS seconds each, under ASan + UBSan; then the whole
+# program against every kind of hostile outside file (tools/hostile-input.sh, long form; its
+# table goes to $(BUILD)/hostile-input/results.md).
+fuzz: program
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARIN_FUZZ=ON >/dev/null
 	targets=$$(cut -d'|' -f1 $(FUZZ_BUILD)/fuzzers.list 2>/dev/null | sort -u); \
 	  if [ -n "$$targets" ]; then cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $$targets; fi
 	bash tools/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	bash tools/hostile-input.sh $(BUILD) long; status=$$?; [ $$status -eq 0 ] || [ $$status -eq 77 ]
 
 bench: setup
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSARIN_BENCH=ON -DTESSARIN_TESTS=OFF >/dev/null

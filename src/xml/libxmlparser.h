@@ -134,8 +134,10 @@ private:
     bool reserveExpansion(std::size_t bytes, std::size_t depth);
     std::size_t budgetLeft() const;
     bool entityText(const TEntityDef& def, std::size_t depth, std::string_view& text);
-    const TXMLParser* externalEntity(const std::string& systemId, const std::string& publicId,
-                                     const std::string& notation);
+    // An external entity's text as read for this scan, with its length; none (a null text) when
+    // it did not fit in the budget.
+    std::string_view externalEntity(const std::string& systemId, const std::string& publicId,
+                                    const std::string& notation);
 
     // Declarations (xml_dtd.cpp).
     const char* skipEndedTexts(const char* p, int base);
@@ -180,8 +182,12 @@ private:
     // since a replacement text may be being scanned when it is replaced.
     std::vector<std::unique_ptr<TEntityDef>> replacedEntities_;
     // External entities read during this scan, by system id, public id and notation (none for
-    // one that did not fit in the budget).
-    std::map<std::string, std::unique_ptr<TXMLParser>> externals_;
+    // one that did not fit in the budget), with the length of their text.
+    struct ExternalText {
+        std::unique_ptr<TXMLParser> entity;
+        std::string_view text;
+    };
+    std::map<std::string, ExternalText> externals_;
     const char* docEndOf_ = nullptr;  // the document whose end docEnd_ is
     const char* docEnd_ = nullptr;
     std::string_view subsetText_;  // the external subset being read, if any

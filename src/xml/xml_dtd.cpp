@@ -142,9 +142,8 @@ void TXMLParser::readExternalSubset(const std::string& systemId, const std::stri
     if (systemId.empty() || static_cast<std::size_t>(base) >= MaxEntityDepth) return;
     // Read (and counted against the budget) once; kept until the next scan, since positions
     // (the delimiter search's memory) may still point into its text.
-    const TXMLParser* ext = externalEntity(systemId, publicId, std::string());
-    if (!ext) return;
-    const std::string_view text = ext->GetDocBuffer();
+    const std::string_view text = externalEntity(systemId, publicId, std::string());
+    if (text.data() == nullptr) return;
     const char* p = std::strstr(text.data(), "<!");
     if (!p) return;
     const std::string_view outer = std::exchange(subsetText_, text);

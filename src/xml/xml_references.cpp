@@ -46,16 +46,18 @@ std::size_t TXMLParser::budgetLeft() const {
 // The text of an external entity, read at most once per scan. The bytes read count against the
 // expansion budget (as each use of them does, later); a file larger than what is left of the
 // budget is not read at all, and is none.
-const TXMLParser* TXMLParser::externalEntity(const std::string& systemId,
-                                             const std::string& publicId,
-                                             const std::string& notation) {
+std::string_view TXMLParser::externalEntity(const std::string& systemId,
+                                            const std::string& publicId,
+                                            const std::string& notation) {
     std::string key = systemId;
     key.append(1, '\0').append(publicId).append(1, '\0').append(notation);
     const auto known = externals_.find(key);
-    if (known != externals_.end()) return known->second.get();
-    std::unique_ptr<TXMLParser> entity = LoadExternalEntity(systemId, publicId, notation);
-    if (entity && !reserveExpansion(std::strlen(entity->GetDocBuffer()), 0)) entity.reset();
-    return externals_.emplace(std::move(key), std::move(entity)).first->second.get();
+    if (known != externals_.end()) return known->second.text;
+    ExternalText read{LoadExternalEntity(systemId, publicId, notation), {}};
+    // Measured once here: a reference met later costs nothing more than the budget check.
+    if (read.entity) read.text = read.entity->GetDocBuffer();
+    if (read.entity && !reserveExpansion(read.text.size(), 0)) read = {};
+    return externals_.emplace(std::move(key), std::move(read)).first->second.text;
 }
 
 bool TXMLParser::entityText(const TEntityDef& def, std::size_t depth, std::string_view& text) {
@@ -67,9 +69,8 @@ bool TXMLParser::entityText(const TEntityDef& def, std::size_t depth, std::strin
     text = {};
     if (def.SystemId.empty()) return true;  // declared empty: expands to nothing
     if (depth >= MaxEntityDepth) return false;
-    const TXMLParser* entity = externalEntity(def.SystemId, def.PublicId, def.NotationName);
-    if (!entity) return false;  // beyond the budget: stays as written
-    text = entity->GetDocBuffer();
+    text = externalEntity(def.SystemId, def.PublicId, def.NotationName);
+    if (text.data() == nullptr) return false;     // beyond the budget: stays as written
     return reserveExpansion(text.size(), depth);  // a missing file expands to nothing
 }
 

@@ -9,8 +9,9 @@
 #     their captions; a picture of each box is kept);
 #   - that it did not crash (no end by a signal) and ended when told to (boxes answered, the
 #     main window closed by its close button);
-#   - that it did not spin: the CPU it used from 5 s after its start, over a few seconds, is
-#     below 5 % of one core;
+#   - that it did not spin: the CPU it used from 5 s after its start (and once a window shows),
+#     over a few seconds, is below 5 % of one core (looked at up to three times, so that a
+#     start-up slowed by a loaded machine is not taken for a spinning program);
 #   - that the settings file is intact (byte for byte) or rewritten whole (the three settings
 #     and nothing else).
 #
@@ -119,16 +120,26 @@ executar() {
   fi
   pid=$!
   hz=$(getconf CLK_TCK)
-  # From 5 s after the start, the CPU over a few seconds, whatever shows.
+  # From 5 s after the start, and once the program shows a window (on a loaded machine its
+  # start-up may take longer), the CPU over a few seconds, whatever shows. A start-up that is
+  # still finishing is given two more looks; a program that spins stays busy in all three.
   sleep "$espera_cpu"
-  if vivo "$pid"; then
+  local espera
+  for espera in $(seq 40); do
+    vivo "$pid" && [ -z "$(janelas | awk -F'\t' '$2 != "250x250"')" ] || break
+    sleep 0.5
+  done
+  cpu="-"
+  local olhar
+  for olhar in 1 2 3; do
+    vivo "$pid" || break
     cpu0=$(cpu_de "$pid")
     sleep "$janela_cpu"
+    vivo "$pid" || break
     cpu1=$(cpu_de "$pid")
     cpu=$(awk -v a="$cpu0" -v b="$cpu1" -v hz="$hz" -v s="$janela_cpu" 'BEGIN { printf "%.1f", (b - a) * 100 / hz / s }')
-  else
-    cpu="-"
-  fi
+    awk -v c="$cpu" 'BEGIN { exit !(c >= 5) }' || break
+  done
   # Then answers what it shows: boxes with Return, the chooser by picking its first language,
   # the main window by its close button (which saves the settings).
   local passo caixas=0 principal=0

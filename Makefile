@@ -76,7 +76,7 @@ tsan: setup
 # Every libFuzzer target for FUZZ_SECONDS seconds each, under ASan + UBSan; then the whole
 # program against every kind of hostile outside file (tools/hostile-input.sh, long form; its
 # table goes to $(BUILD)/hostile-input/results.md).
-fuzz: program
+fuzz: setup program
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARIN_FUZZ=ON >/dev/null
 	targets=$$(cut -d'|' -f1 $(FUZZ_BUILD)/fuzzers.list 2>/dev/null | sort -u); \
 	  if [ -n "$$targets" ]; then cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $$targets; fi

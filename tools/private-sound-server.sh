@@ -123,6 +123,12 @@ iniciar_pulseaudio() {
     --load=module-native-protocol-unix --load="module-null-sink sink_name=tone" \
     >/dev/null 2>&1 || falhou "pulseaudio did not start" || return 1
   esperar responde || falhou "pulseaudio does not answer" || return 1
+  # Its pid, for `stop`: `pulseaudio --kill` finds the daemon only as the user who started it.
+  if [ -s "$pasta/pulse/pid" ]; then
+    tr -d ' \n' <"$pasta/pulse/pid" >"$pasta/pulseaudio.pid"
+  else
+    pgrep -f -- "--log-target=file:$pasta/pulseaudio.log" | head -1 >"$pasta/pulseaudio.pid" || true
+  fi
   esperar monitor_padrao || falhou "the monitor could not be made the default source"
 }
 
@@ -166,6 +172,7 @@ case "$comando" in
     case "$(cat "$pasta/sound-server.kind" 2>/dev/null)" in
       pulseaudio)
         XDG_RUNTIME_DIR=$pasta pulseaudio --kill 2>/dev/null || true
+        parar_daemon pulseaudio
         ;;
       pipewire)
         for daemon in pipewire-pulse wireplumber pipewire-media-session pipewire dbus-daemon; do

@@ -15,9 +15,18 @@ namespace mxmidi {
 namespace {
 
 // Each key is rendered for 1 s at full velocity and its pitch read over 0.3 s to 1.0 s, the
-// steady part of a plucked note.
+// steady part of a plucked note, to place it in whole cents; then, so placed, for as long as
+// the trim's readings need, to follow its pitch as it rings.
 constexpr int kRenderFrames = kAudioRate;
 constexpr int kSteadyFrom = kAudioRate * 3 / 10;
+// Each trim reading spans fifteen periods either side of its time, at least 0.1 s and at most
+// 0.4 s: long enough to place a low note to a tenth of a cent, short enough to follow a sample
+// into its loop. It begins no earlier than the steady part.
+constexpr double kTrimHalfWindowMin = 0.1;  // s
+constexpr double kTrimHalfWindowMax = 0.4;  // s
+constexpr double kTrimHalfWindowPeriods = 15.0;
+constexpr int kRingFrames = static_cast<int>(
+    kAudioRate * (kTrimFirstSeconds + (kTrimPoints - 1) * kTrimStepSeconds + kTrimHalfWindowMax));
 // Rendered after a note is cut, so that its voices are gone before the next one starts.
 constexpr int kFlushFrames = 256;
 // How long a played key waits for its measurement before it sounds uncorrected.
@@ -61,8 +70,6 @@ public:
         fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
         synth_ = new_fluid_synth(settings_);
         if (synth_ != nullptr) font_ = fluid_synth_sfload(synth_, soundFont.c_str(), 0);
-        left_.resize(kRenderFrames);
-        right_.resize(kRenderFrames);
     }
     ~Measurer() {
         if (synth_ != nullptr) delete_fluid_synth(synth_);
@@ -70,33 +77,38 @@ public:
     }
     bool loaded() const { return synth_ != nullptr && font_ != FLUID_FAILED; }
 
-    // The pitch error in cents of the key played with that pitch in the key tuning; nothing when
-    // it has no pitch.
+    // The pitch error in cents of the key played with that pitch in the key tuning, over the
+    // steady part of the note; nothing when it has no pitch.
     std::optional<double> error(int bank, int program, int key, double tuning) {
-        if (std::pair{bank, program} != preset_) {
-            if (fluid_synth_program_select(synth_, 0, font_, bank, program) != FLUID_OK)
-                return std::nullopt;
-            preset_ = {bank, program};
+        if (!play(bank, program, key, tuning, kRenderFrames)) return std::nullopt;
+        return errorOver(key, kSteadyFrom, kRenderFrames);
+    }
+
+    // The trim the key needs at each of the trim's times when played with that pitch in the key
+    // tuning, whose error over the steady part is `steady`. A reading whose span begins where the
+    // steady part does takes `steady` (read over the longer span, it places a low note better);
+    // a reading where the key no longer sounds keeps the one before it.
+    std::array<float, kTrimPoints> ringing(int bank, int program, int key, double tuning,
+                                           double steady) {
+        std::array<float, kTrimPoints> trim{};
+        const auto cents = [](double error) {
+            return static_cast<float>(std::clamp(-error, -kMaxTrimCents, kMaxTrimCents));
+        };
+        trim.fill(cents(steady));
+        if (!play(bank, program, key, tuning, kRingFrames)) return trim;
+        const double half = std::clamp(kTrimHalfWindowPeriods / equalTempered(key),
+                                       kTrimHalfWindowMin, kTrimHalfWindowMax);
+        const auto length = static_cast<std::size_t>(2.0 * half * kAudioRate);
+        double last = steady;
+        for (std::size_t i = 0; i < trim.size(); ++i) {
+            const double centre = kTrimFirstSeconds + static_cast<double>(i) * kTrimStepSeconds;
+            const auto start = static_cast<std::size_t>((centre - half) * kAudioRate);
+            if (start <= static_cast<std::size_t>(kSteadyFrom)) continue;  // keeps `steady`
+            const std::size_t to = std::min(start + length, static_cast<std::size_t>(kRingFrames));
+            if (const auto e = errorOver(key, start, to)) last = *e;
+            trim[i] = cents(last);
         }
-        double pitches[128];
-        for (int k = 0; k < 128; ++k) pitches[k] = 100.0 * k;
-        pitches[key] = tuning;
-        fluid_synth_activate_key_tuning(synth_, 0, 0, "measure", pitches, 0);
-        fluid_synth_activate_tuning(synth_, 0, 0, 0, 0);
-        fluid_synth_noteon(synth_, 0, key, 127);
-        fluid_synth_write_float(synth_, kRenderFrames, left_.data(), 0, 1, right_.data(), 0, 1);
-        // A note that starts while the voices of the last one are still being let go may sound
-        // a cent or two away from one that starts alone (seen with layered presets). Each key
-        // is measured alone, as the synthesiser that plays it starts its notes.
-        fluid_synth_all_sounds_off(synth_, 0);
-        fluid_synth_write_float(synth_, kFlushFrames, left_.data(), 0, 1, right_.data(), 0, 1);
-        const std::size_t count = kRenderFrames - kSteadyFrom;
-        std::vector<float> mono(count);
-        for (std::size_t i = 0; i < count; ++i)
-            mono[i] = left_[kSteadyFrom + i] + right_[kSteadyFrom + i];
-        const double f = estimateFundamental(mono.data(), count, kAudioRate, equalTempered(key));
-        if (f <= 0.0) return std::nullopt;
-        return 1200.0 * std::log2(f / equalTempered(key));
+        return trim;
     }
 
     // The synthesiser places pitches in whole cents, and a tuning that falls on a whole cent may
@@ -124,11 +136,47 @@ public:
         }
         c.pitched = true;
         c.tuning = base + shift;
-        c.trim = std::clamp(-left, -2.0, 2.0);
+        c.trim = ringing(bank, program, key, c.tuning, left);
         return c;
     }
 
 private:
+    // Plays the key alone, with that pitch in the key tuning, for `frames` frames into left_
+    // and right_; false when the preset cannot be selected.
+    bool play(int bank, int program, int key, double tuning, int frames) {
+        if (std::pair{bank, program} != preset_) {
+            if (fluid_synth_program_select(synth_, 0, font_, bank, program) != FLUID_OK)
+                return false;
+            preset_ = {bank, program};
+        }
+        double pitches[128];
+        for (int k = 0; k < 128; ++k) pitches[k] = 100.0 * k;
+        pitches[key] = tuning;
+        fluid_synth_activate_key_tuning(synth_, 0, 0, "measure", pitches, 0);
+        fluid_synth_activate_tuning(synth_, 0, 0, 0, 0);
+        left_.resize(static_cast<std::size_t>(frames));
+        right_.resize(static_cast<std::size_t>(frames));
+        fluid_synth_noteon(synth_, 0, key, 127);
+        fluid_synth_write_float(synth_, frames, left_.data(), 0, 1, right_.data(), 0, 1);
+        // A note that starts while the voices of the last one are still being let go may sound
+        // a cent or two away from one that starts alone (seen with layered presets). Each key
+        // is measured alone, as the synthesiser that plays it starts its notes.
+        fluid_synth_all_sounds_off(synth_, 0);
+        fluid_synth_write_float(synth_, kFlushFrames, left_.data(), 0, 1, right_.data(), 0, 1);
+        return true;
+    }
+
+    // The pitch error in cents of the key just played, between two frames; nothing when it has
+    // no pitch there.
+    std::optional<double> errorOver(int key, std::size_t from, std::size_t to) const {
+        std::vector<float> mono(to - from);
+        for (std::size_t i = from; i < to; ++i) mono[i - from] = left_[i] + right_[i];
+        const double f =
+            estimateFundamental(mono.data(), mono.size(), kAudioRate, equalTempered(key));
+        if (f <= 0.0) return std::nullopt;
+        return 1200.0 * std::log2(f / equalTempered(key));
+    }
+
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
     int font_ = FLUID_FAILED;

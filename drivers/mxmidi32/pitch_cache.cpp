@@ -19,11 +19,12 @@
 namespace mxmidi {
 namespace {
 
-constexpr const char* kHeader = "MxMidi32 pitch corrections 1";
-// A key's tuning may differ this much from its equal-tempered pitch, the trim this much from
-// none; anything further is not something this library measured.
+constexpr const char* kHeader = "MxMidi32 pitch corrections 2";
+// Files of earlier versions of this library begin so; they are measured again, silently.
+constexpr const char* kHeaderStem = "MxMidi32 pitch corrections ";
+// A key's tuning may differ this much from its equal-tempered pitch; anything further is not
+// something this library measured.
 constexpr double kMaxCorrection = 300.0;
-constexpr double kMaxTrim = 2.0;
 
 std::vector<std::string> words(const std::string& line) {
     std::vector<std::string> out;
@@ -48,10 +49,15 @@ bool keyLine(const std::vector<std::string>& w, PresetCorrections& preset) {
         preset.keys[key] = c;
         return true;
     }
-    if (w.size() != 4 || !number(w[2], c.tuning) || !number(w[3], c.trim)) return false;
-    if (!std::isfinite(c.tuning) || !std::isfinite(c.trim) ||
-        std::fabs(c.tuning - 100.0 * key) > kMaxCorrection || std::fabs(c.trim) > kMaxTrim)
+    if (w.size() != 3 + kTrimPoints || !number(w[2], c.tuning)) return false;
+    if (!std::isfinite(c.tuning) || std::fabs(c.tuning - 100.0 * key) > kMaxCorrection)
         return false;
+    for (int i = 0; i < kTrimPoints; ++i) {
+        float& t = c.trim[static_cast<std::size_t>(i)];
+        if (!number(w[static_cast<std::size_t>(3 + i)], t) || !std::isfinite(t) ||
+            std::fabs(t) > kMaxTrimCents)
+            return false;
+    }
     c.pitched = true;
     preset.keys[key] = c;
     return true;
@@ -73,6 +79,15 @@ std::uint64_t hashOf(const std::string& text) {
 
 }  // namespace
 
+double KeyCorrection::trimAt(double seconds) const {
+    const double at = (seconds - kTrimFirstSeconds) / kTrimStepSeconds;
+    if (!(at > 0.0)) return trim.front();
+    if (at >= kTrimPoints - 1) return trim.back();
+    const auto i = static_cast<std::size_t>(at);
+    const double f = at - static_cast<double>(i);
+    return trim[i] + f * (trim[i + 1] - trim[i]);
+}
+
 std::optional<SoundFontStamp> stampSoundFont(const std::string& path) {
     char* resolved = ::realpath(path.c_str(), nullptr);
     if (resolved == nullptr) return std::nullopt;
@@ -88,7 +103,8 @@ std::optional<SoundFontStamp> stampSoundFont(const std::string& path) {
 
 CacheState readPitchCache(std::istream& in, const SoundFontStamp& stamp, CorrectionTable& table) {
     std::string line;
-    if (!std::getline(in, line) || line != kHeader) return CacheState::Damaged;
+    if (!std::getline(in, line)) return CacheState::Damaged;
+    if (line != kHeader) return line.rfind(kHeaderStem, 0) == 0 ? CacheState::Other : CacheState::Damaged;
     SoundFontStamp found;
     if (!std::getline(in, line) || line.rfind("soundfont ", 0) != 0) return CacheState::Damaged;
     found.path = line.substr(10);
@@ -131,7 +147,7 @@ void writePitchCache(std::ostream& out, const SoundFontStamp& stamp, const Corre
         << "soundfont " << stamp.path << '\n'
         << "size " << stamp.size << '\n'
         << "modified " << stamp.modified << '\n';
-    char text[64];
+    char text[32];
     for (const auto& [preset, corrections] : table) {
         out << "preset " << preset.first << ' ' << preset.second << ' '
             << (corrections.complete ? "complete" : "partial") << '\n';
@@ -142,8 +158,13 @@ void writePitchCache(std::ostream& out, const SoundFontStamp& stamp, const Corre
                 out << "key " << key << " none\n";
                 continue;
             }
-            std::snprintf(text, sizeof text, "key %d %.4f %.4f\n", key, c->tuning, c->trim);
+            std::snprintf(text, sizeof text, "key %d %.4f", key, c->tuning);
             out << text;
+            for (const float t : c->trim) {
+                std::snprintf(text, sizeof text, " %.4f", static_cast<double>(t));
+                out << text;
+            }
+            out << '\n';
         }
     }
     out << "end\n";

@@ -12,12 +12,28 @@
 
 namespace mxmidi {
 
+// The output trim of a note follows it as it rings: many samples loop on a part recorded at
+// another pitch than their attack, and layered voices that fade at different rates move the
+// pitch one hears, by several cents a second or more after the note on. The trim is read at
+// these times after the note on, each over the moment around it, and held before the
+// first and after the last.
+constexpr int kTrimPoints = 35;
+constexpr double kTrimFirstSeconds = 0.4;
+constexpr double kTrimStepSeconds = 0.1;
+// The trim never goes further than this, in cents (a cache file holding more is not read).
+constexpr double kMaxTrimCents = 20.0;
+
 // What one key of one preset needs to sound at its equal-tempered pitch.
 struct KeyCorrection {
     bool pitched = false;  // false: the key has no measurable pitch and is left alone
     double tuning = 0.0;   // the key's pitch for the synthesiser's key tuning, in cents (key * 100
                            // when it is in tune)
-    double trim = 0.0;     // the fraction of a cent left over, played by trimming the output
+    // What is left, played by trimming the output, in cents: at kTrimFirstSeconds +
+    // i * kTrimStepSeconds after the note on.
+    std::array<float, kTrimPoints> trim{};
+
+    // The trim `seconds` after the note on, between the readings on a straight line.
+    double trimAt(double seconds) const;
 };
 
 struct PresetCorrections {

@@ -149,15 +149,19 @@ bool SynthEngine::noteOn(int channel, int key, int velocity) {
     }
     fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, channel);
     if (preset == nullptr) return false;  // no instrument: nothing would sound
-    double trim = 0.0;
+    KeyCorrection correction;  // no trim
     if (channel != kDrumChannel) {
         const int bank = fluid_preset_get_banknum(preset);
         const int program = fluid_preset_get_num(preset);
         const auto c = bank == kDrumBank ? std::nullopt : corrections_.get(bank, program, key);
         tuneKey(channel, key, c ? c->tuning : 100.0 * key);
-        if (c) trim = c->trim;
+        if (c) correction = *c;
     }
-    trimCents_.store(trim);
+    {
+        std::lock_guard guard(noteLock_);
+        note_ = correction;
+    }
+    notes_.fetch_add(1, std::memory_order_release);
     return fluid_synth_noteon(synth_, channel, key, velocity) == FLUID_OK;
 }
 
@@ -194,8 +198,15 @@ bool SynthEngine::sounding() const {
 }
 
 void SynthEngine::render(std::int16_t* interleaved, int frames) {
-    const double cents = trimCents_.load();
+    if (const unsigned notes = notes_.load(std::memory_order_acquire); notes != heardNotes_) {
+        std::lock_guard guard(noteLock_);
+        playing_ = note_;
+        heardNotes_ = notes;
+        framesSinceNote_ = 0;
+    }
+    const double cents = playing_.trimAt(static_cast<double>(framesSinceNote_) / kAudioRate);
     if (cents != trim_.cents()) trim_.setCents(cents);
+    framesSinceNote_ += frames;
     left_.resize(static_cast<std::size_t>(frames));
     right_.resize(static_cast<std::size_t>(frames));
     trim_.process(left_.data(), right_.data(), frames, [this](float* l, float* r, int n) {

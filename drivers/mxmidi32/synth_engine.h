@@ -5,8 +5,8 @@
 // A channel holds no program (and so keeps no samples in memory) until it is given one, or
 // until its first note, which takes General MIDI's default (program 0, or the standard drum
 // kit on channel 10). Every pitched note is placed at its equal-tempered pitch (A4 = 440 Hz):
-// the whole cents through the channel's key tuning, the last fraction of a cent of the latest
-// note by trimming the output.
+// the whole cents through the channel's key tuning, the rest (the last fraction of a cent, and
+// how the latest note's pitch moves as it rings) by trimming the output.
 
 #include <fluidsynth.h>
 
@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -57,10 +58,17 @@ private:
     // Each channel's key tuning (cents per key) as last handed to the synthesiser.
     std::array<std::array<double, 128>, 16> tuning_{};
     std::array<bool, 16> tuned_{};
-    std::atomic<double> trimCents_{0.0};
+    // The latest note's correction, handed to the audio thread, whose trim follows it from that
+    // note's start (a count of notes tells it a new one began).
+    std::mutex noteLock_;
+    KeyCorrection note_;
+    std::atomic<unsigned> notes_{0};
     bool resetPending_ = false;  // voices cut by reset() may not have been let go yet
 
     // Audio thread only.
+    unsigned heardNotes_ = 0;
+    KeyCorrection playing_;
+    long long framesSinceNote_ = 0;
     FineTrim trim_;
     std::vector<float> left_, right_;
 };

@@ -390,7 +390,8 @@ std::string soundFontInUse() {
 
 // Each reference note of a standard guitar and a four-string bass, played as the main window
 // plays it (program 27 when the output opens, then bank 0 and program 24, a reset before each
-// note) and rendered through the library, read back by the tuner's fine reading over the
+// note, the first at once, before the library has measured anything) and rendered through the
+// library, read back by the tuner's fine reading over the
 // analysis window that ends 1.9 s after the note on, so that it holds the ringing note and not
 // its start: the reading agrees with the pitch the note has (measured apart, by the tests' own
 // pitch reading) and lies within a cent of the note's equal-tempered target.
@@ -418,12 +419,6 @@ TEST_F(MxMidi32Library, ReferenceNotesReadInTuneInTheFineReading) {
         out.Put(MIDIEVENT{0, 0xC0, 27, 0, 0});
         out.Put(MIDIEVENT{0, 0xB0, 0, 0, 0});
         out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0});
-        // As in the tuner, where the user picks a string some time after the window opened:
-        // the library has loaded the SoundFont and placed its keys by then (it does so in the
-        // background, and a note played at once may be placed while it sounds). A first note,
-        // not measured, stands for that time.
-        out.Put(MIDIEVENT{0, 0x90, 40, 127, 0});
-        ASSERT_TRUE(waitForFrames(file, fileFrames(file) + ms(3000)));
         for (Tocada& t : tocadas) {
             out.Reset();
             const long inicio = fileFrames(file);
@@ -447,7 +442,9 @@ TEST_F(MxMidi32Library, ReferenceNotesReadInTuneInTheFineReading) {
                                  std::to_string(a.getNotaMIDI(t.corda)) + ")";
         std::printf("  %-20s played %+6.2f cents, read %+6.2f cents\n", nome.c_str(), tocado,
                     lido);
-        EXPECT_NEAR(lido, tocado, 0.3) << nome;
+        // The note's trim follows its pitch as it rings, so it is not quite one steady sine:
+        // the two readings weigh the window's parts a little differently.
+        EXPECT_NEAR(lido, tocado, 0.5) << nome;
         EXPECT_NEAR(lido, 0.0, 1.0) << nome;
     }
 }

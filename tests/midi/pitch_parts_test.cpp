@@ -160,14 +160,21 @@ mxmidi::SoundFontStamp stamp() {
     return {"/usr/share/sounds/sf2/Some.sf2", 5969788, 1434547688123456789LL};
 }
 
+// A key whose trim goes from `first` by `step` at each reading (a sample that drifts as it rings).
+mxmidi::KeyCorrection pitched(double tuning, float first, float step) {
+    mxmidi::KeyCorrection c{true, tuning, {}};
+    for (std::size_t i = 0; i < c.trim.size(); ++i) c.trim[i] = first + step * static_cast<float>(i);
+    return c;
+}
+
 mxmidi::CorrectionTable sampleTable() {
     mxmidi::CorrectionTable table;
     auto& guitar = table[{0, 24}];
-    guitar.keys[40] = mxmidi::KeyCorrection{true, 3997.5, 0.2359};
-    guitar.keys[45] = mxmidi::KeyCorrection{true, 4502.5, -0.4811};
+    guitar.keys[40] = pitched(3997.5, 0.2359f, 0.5f);
+    guitar.keys[45] = pitched(4502.5, -0.4811f, -0.25f);
     guitar.keys[16] = mxmidi::KeyCorrection{};  // measured, no pitch
     auto& organ = table[{0, 19}];
-    organ.keys[60] = mxmidi::KeyCorrection{true, 6000.5, 0.0};
+    organ.keys[60] = pitched(6000.5, 0.0f, 0.0f);
     organ.complete = true;
     return table;
 }
@@ -193,8 +200,11 @@ TEST(PitchCache, KeepsEveryMeasuredKeyAndOnlyForTheSameFile) {
     EXPECT_FALSE(guitar.complete);
     ASSERT_TRUE(guitar.keys[40] && guitar.keys[40]->pitched);
     EXPECT_DOUBLE_EQ(guitar.keys[40]->tuning, 3997.5);
-    EXPECT_NEAR(guitar.keys[40]->trim, 0.2359, 1e-9);
-    EXPECT_NEAR(guitar.keys[45]->trim, -0.4811, 1e-9);
+    const auto& sent = sampleTable().at({0, 24});
+    for (int key : {40, 45}) {
+        for (std::size_t i = 0; i < mxmidi::kTrimPoints; ++i)
+            EXPECT_NEAR(guitar.keys[key]->trim[i], sent.keys[key]->trim[i], 1e-4) << key << " " << i;
+    }
     ASSERT_TRUE(guitar.keys[16]);
     EXPECT_FALSE(guitar.keys[16]->pitched);
     EXPECT_FALSE(guitar.keys[41]);
@@ -214,6 +224,18 @@ TEST(PitchCache, KeepsEveryMeasuredKeyAndOnlyForTheSameFile) {
     }
 }
 
+TEST(PitchCache, TheTrimFollowsItsReadingsAndHoldsBeyondThem) {
+    const mxmidi::KeyCorrection c = pitched(4000.5, 1.0f, -0.5f);
+    const double first = mxmidi::kTrimFirstSeconds, step = mxmidi::kTrimStepSeconds;
+    EXPECT_DOUBLE_EQ(c.trimAt(0.0), 1.0);  // the attack takes the first reading
+    EXPECT_DOUBLE_EQ(c.trimAt(first), 1.0);
+    EXPECT_DOUBLE_EQ(c.trimAt(first + step), 0.5);
+    EXPECT_NEAR(c.trimAt(first + 2.5 * step), -0.25, 1e-9);  // half way between two readings
+    const double last = 1.0 - 0.5 * (mxmidi::kTrimPoints - 1);
+    EXPECT_DOUBLE_EQ(c.trimAt(first + (mxmidi::kTrimPoints - 1) * step), last);
+    EXPECT_DOUBLE_EQ(c.trimAt(60.0), last);  // a note held long keeps the last one
+}
+
 TEST(PitchCache, DamagedTextIsRecognisedAndNeverHalfRead) {
     const std::string good = written(sampleTable());
     auto replace = [&](const std::string& from, const std::string& to) {
@@ -229,7 +251,8 @@ TEST(PitchCache, DamagedTextIsRecognisedAndNeverHalfRead) {
         good.substr(0, good.size() / 2),                  // cut in the middle
         good + "key 50 5000 0\n",                         // after the end
         replace("key 40 3997.5000", "key 40 4400.0000"),  // far off the key's pitch
-        replace("0.2359", "7.5"),                         // a trim no measurement gives
+        replace("0.2359", "27.5"),                        // a trim no measurement gives
+        replace("key 45 4502.5000 -0.4811", "key 45 4502.5000"),  // a reading short
         replace("key 40", "key 128"),                     // no such key
         replace("key 45", "key 40"),                      // the same key twice
         replace("preset 0 24", "preset 0 24 x"),
@@ -262,13 +285,19 @@ TEST(PitchCache, LivesInTheUsersCacheFolderAndComplainsOnceWhenItCannot) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
     // A damaged file is read as none, with one line on standard error however often it is read.
-    std::ofstream(file, std::ios::trunc) << "MxMidi32 pitch corrections 1\nsoundfont x\n\xff\xfe";
+    std::ofstream(file, std::ios::trunc) << "MxMidi32 pitch corrections 2\nsoundfont x\n\xff\xfe";
     testing::internal::CaptureStderr();
     EXPECT_TRUE(mxmidi::loadPitchCache(file, stamp()).empty());
     EXPECT_TRUE(mxmidi::loadPitchCache(file, stamp()).empty());
     std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     EXPECT_NE(said.find(file), std::string::npos) << said;
+
+    // A file of an earlier version of the library is measured again, without a word.
+    std::ofstream(file, std::ios::trunc) << "MxMidi32 pitch corrections 1\nsoundfont x\nend\n";
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(mxmidi::loadPitchCache(file, stamp()).empty());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
     // A folder that cannot be made (a file stands in its place): one line, nothing thrown.
     const std::string blocked = folder + "/blocked";

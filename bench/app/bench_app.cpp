@@ -60,8 +60,9 @@ namespace fs = std::filesystem;
 constexpr double kSegundosMedidos = 20.0;
 constexpr int kAcomodacaoMs = 2000;
 constexpr int kEsperaSplashMs = 1000;
-// Long enough for a first start to measure every key of the reference notes' program.
-constexpr int kSegundosMedicaoAfinacao = 12;
+// A first start measures every key of the reference notes' program in the background: it is
+// waited for until the program idles (under 2 % of a core over 2 s), at most this long.
+constexpr int kSegundosMedicaoAfinacao = 150;
 constexpr int kLargura = 802;
 constexpr int kAltura = 532;
 constexpr const char* kConfiguracoes =
@@ -264,7 +265,12 @@ public:
         if (!tuner) return false;
         std::printf("TIME %s %.0f\n", rotulo.c_str(), tuner->msAteJanela);
         std::fflush(stdout);
-        std::this_thread::sleep_for(std::chrono::seconds(kSegundosMedicaoAfinacao));
+        const auto limite = Relogio::now() + std::chrono::seconds(kSegundosMedicaoAfinacao);
+        while (Relogio::now() < limite) {
+            const AmostraCpu antes = amostrarCpu(tuner->pid);
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+            if (cpuEntre(tuner->pid, antes, amostrarCpu(tuner->pid)).total < 0.02 * 2e9) break;
+        }
         return encerrar(tuner->pid, tuner->janela);
     }
 

@@ -1,7 +1,6 @@
 #include "key_corrections.h"
 
 #include <fluidsynth.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,6 +33,8 @@ constexpr std::chrono::seconds kWait{5};
 // Programs often change several times in a row while a player sets up (the tuner selects one
 // program and then another): the background work starts once the choice has held this long.
 constexpr std::chrono::milliseconds kSettle{250};
+// Background measuring rests this many times as long as each key took.
+constexpr int kRestPerWork = 2;
 
 double equalTempered(int key) {
     return 440.0 * std::exp2((key - 69) / 12.0);
@@ -252,9 +253,12 @@ void KeyCorrections::save() {
 }
 
 void KeyCorrections::work() {
-    // Measuring is background work: it gives way to the program and to the sound.
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+    // Measuring in the background gives way to the program and to the sound by resting between
+    // keys (twice as long as each key took), not by a lower priority: a key the user is waiting
+    // for is measured at once and at the program's own priority, which on a busy machine a
+    // lowered one would starve for seconds (and an unprivileged thread cannot raise it again).
     std::unique_ptr<Measurer> measurer;
+    std::chrono::steady_clock::time_point restUntil{};
     std::unique_lock guard(lock_);
     while (!quitting_) {
         const std::optional<Job> job = nextJob();
@@ -265,10 +269,14 @@ void KeyCorrections::work() {
             continue;
         }
         const bool asked = !urgent_.empty();
-        if (!asked && std::chrono::steady_clock::now() < wantedSince_ + kSettle) {
-            changed_.wait_until(guard, wantedSince_ + kSettle);
-            continue;
+        if (!asked) {
+            const auto from = std::max(wantedSince_ + kSettle, restUntil);
+            if (std::chrono::steady_clock::now() < from) {
+                changed_.wait_until(guard, from);
+                continue;
+            }
         }
+        const auto started = std::chrono::steady_clock::now();
         guard.unlock();
         if (!measurer) {
             measurer = std::make_unique<Measurer>(soundFont_);
@@ -280,6 +288,8 @@ void KeyCorrections::work() {
             }
         }
         const KeyCorrection c = measurer->measure(job->bank, job->program, job->key);
+        const auto ended = std::chrono::steady_clock::now();
+        restUntil = ended + kRestPerWork * (ended - started);
         guard.lock();
         PresetCorrections& preset = table_[{job->bank, job->program}];
         preset.keys[job->key] = c;

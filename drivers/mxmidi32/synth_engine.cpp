@@ -22,6 +22,8 @@ constexpr int kDrumChannel = 9;
 constexpr int kDrumBank = 128;
 // The longest a note on waits for the voices of a reset to go (a few audio blocks).
 constexpr int kResetWaitMs = 40;
+// The output trim is brought up to date every this many frames (a little over 1 ms).
+constexpr int kTrimStepFrames = 64;
 
 // FluidSynth reports every audio output and SoundFont it fails to open on stderr. Those
 // failures are expected while looking for a device (and answered by this library's own
@@ -157,11 +159,10 @@ bool SynthEngine::noteOn(int channel, int key, int velocity) {
         tuneKey(channel, key, c ? c->tuning : 100.0 * key);
         if (c) correction = *c;
     }
-    {
-        std::lock_guard guard(noteLock_);
-        note_ = correction;
-    }
-    notes_.fetch_add(1, std::memory_order_release);
+    // Between two blocks of the audio thread, so that the trim's clock starts with the note.
+    std::lock_guard guard(noteLock_);
+    note_ = correction;
+    ++notes_;
     return fluid_synth_noteon(synth_, channel, key, velocity) == FLUID_OK;
 }
 
@@ -198,20 +199,26 @@ bool SynthEngine::sounding() const {
 }
 
 void SynthEngine::render(std::int16_t* interleaved, int frames) {
-    if (const unsigned notes = notes_.load(std::memory_order_acquire); notes != heardNotes_) {
-        std::lock_guard guard(noteLock_);
+    std::lock_guard guard(noteLock_);
+    if (notes_ != heardNotes_) {
         playing_ = note_;
-        heardNotes_ = notes;
+        heardNotes_ = notes_;
         framesSinceNote_ = 0;
     }
-    const double cents = playing_.trimAt(static_cast<double>(framesSinceNote_) / kAudioRate);
-    if (cents != trim_.cents()) trim_.setCents(cents);
-    framesSinceNote_ += frames;
     left_.resize(static_cast<std::size_t>(frames));
     right_.resize(static_cast<std::size_t>(frames));
-    trim_.process(left_.data(), right_.data(), frames, [this](float* l, float* r, int n) {
-        fluid_synth_write_float(synth_, n, l, 0, 1, r, 0, 1);
-    });
+    // The trim follows the note in small steps, whatever the size of the output's blocks.
+    for (int done = 0; done < frames;) {
+        const int n = std::min(kTrimStepFrames, frames - done);
+        const double cents = playing_.trimAt(static_cast<double>(framesSinceNote_) / kAudioRate);
+        if (cents != trim_.cents()) trim_.setCents(cents);
+        trim_.process(left_.data() + done, right_.data() + done, n,
+                      [this](float* l, float* r, int count) {
+                          fluid_synth_write_float(synth_, count, l, 0, 1, r, 0, 1);
+                      });
+        framesSinceNote_ += n;
+        done += n;
+    }
     for (int i = 0; i < frames; ++i) {
         interleaved[2 * i] = toSample(left_[i]);
         interleaved[2 * i + 1] = toSample(right_[i]);

@@ -11,7 +11,6 @@
 #include <fluidsynth.h>
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -59,10 +58,11 @@ private:
     std::array<std::array<double, 128>, 16> tuning_{};
     std::array<bool, 16> tuned_{};
     // The latest note's correction, handed to the audio thread, whose trim follows it from that
-    // note's start (a count of notes tells it a new one began).
+    // note's start (a count of notes tells it a new one began). A note starts, and the audio
+    // thread renders a block, under the lock: the trim's clock starts with the note's sound.
     std::mutex noteLock_;
     KeyCorrection note_;
-    std::atomic<unsigned> notes_{0};
+    unsigned notes_ = 0;
     bool resetPending_ = false;  // voices cut by reset() may not have been let go yet
 
     // Audio thread only.

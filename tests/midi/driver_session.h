@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -98,6 +100,49 @@ inline long onsetAfter(const std::vector<double>& x, long from, double threshold
         if (x[i] > threshold || x[i] < -threshold) return i;
     }
     return -1;
+}
+
+// Frames [from, to) the file output has written, mixed to mono.
+inline std::vector<double> readMonoFrames(const std::string& path, long from, long to) {
+    std::vector<std::int16_t> frames(2 * static_cast<std::size_t>(std::max(0L, to - from)));
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(from * 4);
+    in.read(reinterpret_cast<char*>(frames.data()), static_cast<std::streamsize>(frames.size() * 2));
+    std::vector<double> mono(frames.size() / 2);
+    for (std::size_t f = 0; f < mono.size(); ++f) mono[f] = (frames[2 * f] + frames[2 * f + 1]) / 2.0;
+    return mono;
+}
+
+// Follows the file output from frame `from` as it is written, for at most 30 s, until `done`
+// returns true for a frame (its level and position): that frame, or -1.
+template <typename Done>
+long followOutput(const std::string& path, long from, Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    long checked = std::max(0L, from);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const long written = fileFrames(path);
+        const std::vector<double> x = readMonoFrames(path, checked, written);
+        for (std::size_t f = 0; f < x.size(); ++f) {
+            if (done(x[f], checked + static_cast<long>(f))) return checked + static_cast<long>(f);
+        }
+        checked += static_cast<long>(x.size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+}
+
+// The first frame at or after `from` louder than `threshold`, waiting for it to be written.
+inline long waitForOnset(const std::string& path, long from, double threshold) {
+    return followOutput(path, from, [&](double v, long) { return std::abs(v) > threshold; });
+}
+
+// Waits until the output has stayed within `threshold` for `run` frames after `from`.
+inline bool waitForQuiet(const std::string& path, long from, long run, double threshold) {
+    long quietSince = from;
+    return followOutput(path, from, [&](double v, long frame) {
+               if (std::abs(v) > threshold) quietSince = frame + 1;
+               return frame + 1 - quietSince >= run;
+           }) >= 0;
 }
 
 // Ends the test program if the test has not finished in time: a hang in the synthesiser would

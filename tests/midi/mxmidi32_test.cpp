@@ -396,7 +396,6 @@ std::string soundFontInUse() {
 // its start: the reading agrees with the pitch the note has (measured apart, by the tests' own
 // pitch reading) and lies within a cent of the note's equal-tempered target.
 TEST_F(MxMidi32Library, ReferenceNotesReadInTuneInTheFineReading) {
-    constexpr int kSegura = 2800;  // ms each note is held
     Watchdog watchdog(std::chrono::seconds(120));
     TemporaryFolder pasta;
     const std::string file = pasta / "render.raw";
@@ -423,23 +422,23 @@ TEST_F(MxMidi32Library, ReferenceNotesReadInTuneInTheFineReading) {
         out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0});
         for (Tocada& t : tocadas) {
             out.Reset();
+            // The reset cuts the last note; the next is handed over once the output is quiet,
+            // so that its onset is its own.
+            ASSERT_TRUE(waitForQuiet(file, fileFrames(file), ms(20), 30.0));
             t.inicio = fileFrames(file);
             out.Put(MIDIEVENT{
                 0, 0x90, static_cast<std::uint8_t>(t.afinacao->getNotaMIDI(t.corda)), 127, 0});
-            // Room for a note that waits for its key's measurement on a busy machine.
-            ASSERT_TRUE(waitForFrames(file, t.inicio + ms(kSegura)));
+            // Each note is held until 0.3 s past its reading's window, however long it waited
+            // for its key's measurement (a first note, a busy machine, a sanitizer build).
+            const long inicioSom = waitForOnset(file, t.inicio - ms(6), 30.0);
+            ASSERT_GE(inicioSom, 0) << "a note did not sound";
+            t.fim = inicioSom + ms(1900);
+            ASSERT_TRUE(waitForFrames(file, t.fim + ms(300)));
         }
         out.Reset();
         out.Close();
     }
     const std::vector<double> x = readMono(file);
-    // Each window ends at the same place in its note, however late the note began.
-    for (Tocada& t : tocadas) {
-        const long inicioSom = onsetAfter(x, t.inicio - ms(6), 30.0);
-        ASSERT_GE(inicioSom, 0) << "a note did not sound";
-        t.fim = inicioSom + ms(1900);
-        ASSERT_LE(t.fim + ms(300), t.inicio + ms(kSegura)) << "a note began more than 0.6 s late";
-    }
 
     std::printf("fine reading of the reference notes (%s):\n", soundFontInUse().c_str());
     for (const Tocada& t : tocadas) {
@@ -463,10 +462,11 @@ TEST_F(MxMidi32Library, ReferenceNotesReadInTuneInTheFineReading) {
         std::printf("  %-20s played %+6.2f cents, read %+6.2f cents (own readings %+.2f to %+.2f)\n",
                     nome.c_str(), tocado, lido, menor, maior);
         EXPECT_NEAR(lido, 0.0, 1.0) << nome;
-        // Where the note is one steady tone the two readings agree closely; where its layers
-        // beat, or its trim follows a loop, each weighs the window's parts its own way.
+        // Where the note is one steady tone the two readings agree to within what the fine
+        // reading promises for a tone with strong harmonics; where its layers beat, or its
+        // trim follows a loop, each weighs the window's parts its own way.
         if (maior - menor < 0.3) {
-            EXPECT_NEAR(lido, tocado, 0.5) << nome;
+            EXPECT_NEAR(lido, tocado, 1.0) << nome;
         }
     }
 }

@@ -200,7 +200,8 @@ TEST(PitchCache, KeepsEveryMeasuredKeyAndOnlyForTheSameFile) {
     EXPECT_FALSE(guitar.complete);
     ASSERT_TRUE(guitar.keys[40] && guitar.keys[40]->pitched);
     EXPECT_DOUBLE_EQ(guitar.keys[40]->tuning, 3997.5);
-    const auto& sent = sampleTable().at({0, 24});
+    const mxmidi::CorrectionTable sentTable = sampleTable();
+    const auto& sent = sentTable.at({0, 24});
     for (int key : {40, 45}) {
         for (std::size_t i = 0; i < mxmidi::kTrimPoints; ++i)
             EXPECT_NEAR(guitar.keys[key]->trim[i], sent.keys[key]->trim[i], 1e-4) << key << " " << i;

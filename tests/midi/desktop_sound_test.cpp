@@ -20,6 +20,7 @@
 #include "maxmidi.h"
 #include "private_sound_server.h"
 #include "tone_pitch.h"
+#include "tuner_programs.h"
 
 extern char** environ;
 
@@ -119,9 +120,7 @@ TEST_P(DesktopSound, GuitarNotesComeThroughWholeAndInTune) {
         TMaxMidiOut out;
         out.setMaxMidi(&lib);
         ASSERT_TRUE(out.Open(-1, 78624));
-        out.Put(MIDIEVENT{0, 0xC0, 27, 0, 0});
-        out.Put(MIDIEVENT{0, 0xB0, 0, 0, 0});
-        out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0});
+        selectProgramsAsTheTuner(out);
         for (int key : guitar) {
             out.Reset();
             std::this_thread::sleep_for(std::chrono::milliseconds(400));

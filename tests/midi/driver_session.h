@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -76,22 +75,30 @@ inline bool waitForFrames(const std::string& path, long frames) {
     return true;
 }
 
-// Raw signed 16-bit little-endian samples, `channels` interleaved, mixed to mono.
-inline std::vector<double> readMono(const std::string& path, int channels = 2) {
+// Frames [from, to) of raw signed 16-bit little-endian samples, `channels` interleaved, mixed to
+// mono; fewer when the file ends first.
+inline std::vector<double> readMonoFrames(const std::string& path, long from, long to,
+                                          int channels = 2) {
+    const std::size_t width = static_cast<std::size_t>(channels);
+    std::vector<std::int16_t> samples(width * static_cast<std::size_t>(std::max(0L, to - from)));
     std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::size_t frameBytes = 2 * static_cast<std::size_t>(channels);
-    std::vector<double> mono(bytes.size() / frameBytes);
-    auto sample = [&](std::size_t i) {
-        return static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[i]) |
-                                         static_cast<std::uint8_t>(bytes[i + 1]) << 8);
-    };
+    in.seekg(from * 2 * channels);
+    in.read(reinterpret_cast<char*>(samples.data()),
+            static_cast<std::streamsize>(samples.size() * 2));
+    std::vector<double> mono(static_cast<std::size_t>(in.gcount()) / (2 * width));
     for (std::size_t f = 0; f < mono.size(); ++f) {
         double sum = 0.0;
-        for (int c = 0; c < channels; ++c) sum += sample(frameBytes * f + 2 * c);
+        for (std::size_t c = 0; c < width; ++c) sum += samples[width * f + c];
         mono[f] = sum / channels;
     }
     return mono;
+}
+
+// The whole file, mixed to mono.
+inline std::vector<double> readMono(const std::string& path, int channels = 2) {
+    struct stat st {};
+    const long frames = ::stat(path.c_str(), &st) == 0 ? st.st_size / (2 * channels) : 0;
+    return readMonoFrames(path, 0, frames, channels);
 }
 
 // The first frame at or after `from` whose level exceeds `threshold`; -1 when none.
@@ -100,17 +107,6 @@ inline long onsetAfter(const std::vector<double>& x, long from, double threshold
         if (x[i] > threshold || x[i] < -threshold) return i;
     }
     return -1;
-}
-
-// Frames [from, to) the file output has written, mixed to mono.
-inline std::vector<double> readMonoFrames(const std::string& path, long from, long to) {
-    std::vector<std::int16_t> frames(2 * static_cast<std::size_t>(std::max(0L, to - from)));
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(from * 4);
-    in.read(reinterpret_cast<char*>(frames.data()), static_cast<std::streamsize>(frames.size() * 2));
-    std::vector<double> mono(frames.size() / 2);
-    for (std::size_t f = 0; f < mono.size(); ++f) mono[f] = (frames[2 * f] + frames[2 * f + 1]) / 2.0;
-    return mono;
 }
 
 // Follows the file output from frame `from` as it is written, for at most 30 s, until `done`

@@ -28,6 +28,7 @@
 #include "private_sound_server.h"
 #include "replay_source.h"
 #include "tone_pitch.h"
+#include "tuner_programs.h"
 
 namespace {
 
@@ -246,9 +247,7 @@ TEST_F(MxMidi32Library, SynthesiserPlaysTheReferenceNotesAndResetCutsThem) {
         TMaxMidiOut out;
         out.setMaxMidi(&lib);
         ASSERT_TRUE(out.Open(0, 78624));
-        out.Put(MIDIEVENT{0, 0xC0, 27, 0, 0});
-        out.Put(MIDIEVENT{0, 0xB0, 0, 0, 0});
-        out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0});
+        selectProgramsAsTheTuner(out);
         ASSERT_TRUE(waitForFrames(file, ms(100)));
 
         // A key's first note may wait for its pitch to be measured: the note starts once the
@@ -417,9 +416,7 @@ TEST_F(MxMidi32Library, ReferenceNotesReadInTuneInTheFineReading) {
         TMaxMidiOut out;
         out.setMaxMidi(&lib);
         ASSERT_TRUE(out.Open(-1, 78624));
-        out.Put(MIDIEVENT{0, 0xC0, 27, 0, 0});
-        out.Put(MIDIEVENT{0, 0xB0, 0, 0, 0});
-        out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0});
+        selectProgramsAsTheTuner(out);
         for (Tocada& t : tocadas) {
             out.Reset();
             // The reset cuts the last note; the next is handed over once the output is quiet,

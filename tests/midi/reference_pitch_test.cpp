@@ -21,6 +21,7 @@
 #include "maxmidi.h"
 #include "pitch_cache.h"
 #include "tone_pitch.h"
+#include "tuner_programs.h"
 
 using namespace driversession;
 
@@ -64,10 +65,11 @@ std::vector<std::string> installedSoundFonts() {
 
 struct Played {
     int key;
-    long on;  // file position when the note on had been handed over
+    long on;  // file position just before the note on was handed over
 };
 
-// Opens the synthesiser as the tuner does, renders each note for `holdMs` and returns the file.
+// Opens the synthesiser as the tuner does, renders each note for `holdMs` from its onset and
+// returns the file.
 std::vector<double> render(const std::string& file, const std::vector<int>& keys,
                            std::vector<Played>& played, int holdMs = 1050) {
     TMaxMidi lib(nullptr, kDriver);
@@ -75,14 +77,17 @@ std::vector<double> render(const std::string& file, const std::vector<int>& keys
     out.setMaxMidi(&lib);
     EXPECT_TRUE(out.Open(-1, 78624));
     if (!out.IsOpen()) return {};
-    out.Put(MIDIEVENT{0, 0xC0, 27, 0, 0});
-    out.Put(MIDIEVENT{0, 0xB0, 0, 0, 0});
-    out.Put(MIDIEVENT{0, 0xC0, 24, 0, 0});
+    selectProgramsAsTheTuner(out);
     for (int key : keys) {
         out.Reset();
-        EXPECT_TRUE(out.Put(MIDIEVENT{0, 0x90, static_cast<std::uint8_t>(key), 127, 0}));
+        // Each note is handed over once the reset has made the output quiet, so that the first
+        // sound after it is the note's own, and held from that sound on, however long the note
+        // waited for its key's measurement.
+        EXPECT_TRUE(waitForQuiet(file, fileFrames(file), ms(20), 30.0));
         played.push_back({key, fileFrames(file)});
-        EXPECT_TRUE(waitForFrames(file, played.back().on + ms(holdMs)));
+        EXPECT_TRUE(out.Put(MIDIEVENT{0, 0x90, static_cast<std::uint8_t>(key), 127, 0}));
+        const long onset = waitForOnset(file, played.back().on - ms(6), 30.0);
+        EXPECT_TRUE(onset >= 0 && waitForFrames(file, onset + ms(holdMs)));
     }
     out.Reset();
     out.Close();

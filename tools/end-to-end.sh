@@ -58,13 +58,24 @@ corda() {
   sox -n -r 44100 -c 1 -b 16 "$tmp/sustain.wav" synth 60 sine "$f" vol 0.2 2>/dev/null
   sox -m "$tmp/toque.wav" "$tmp/sustain.wav" "$arquivo" 2>/dev/null
 }
+# The player still playing stops; one that has not gone two seconds after being asked to is
+# killed, so that a stuck client of the sound server never holds the run up.
+parar_tom() {
+  kill "$tom_pid" 2>/dev/null || true
+  for _ in $(seq 20); do kill -0 "$tom_pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$tom_pid" 2>/dev/null; then
+    echo "end-to-end: the player did not stop when asked; killed" >&2
+    kill -9 "$tom_pid" 2>/dev/null || true
+  fi
+  wait "$tom_pid" 2>/dev/null || true
+}
 # The player asks for a latency of its own: with a player at its default latency (about two
 # seconds) alone on the null sink, a capture that starts on its monitor waits that long for its
 # first sound; with a very short one (20 ms) the player runs dry on a busy machine and leaves
 # gaps in the tone, which move the strongest bin from one analysis to the next and the fine
 # reading as a new stroke would. A quarter of a second does neither.
 tocar() {
-  [ -n "$tom_pid" ] && { kill "$tom_pid" 2>/dev/null || true; wait "$tom_pid" 2>/dev/null || true; }
+  [ -z "$tom_pid" ] || parar_tom
   paplay --device=tone --latency-msec=250 "$1" &
   tom_pid=$!
 }
@@ -91,8 +102,8 @@ sessao_xvfb 1024x768
 janela_de() {
   local tamanho=$1 id=""
   for _ in $(seq 200); do
-    id=$(xwininfo -root -children 2>/dev/null | awk -v t="$tamanho" '$0 ~ t"[+]" {print $1; exit}')
-    if [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable'; then
+    id=$(timeout 5 xwininfo -root -children 2>/dev/null | awk -v t="$tamanho" '$0 ~ t"[+]" {print $1; exit}')
+    if [ -n "$id" ] && timeout 5 xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable'; then
       echo "$id"
       return 0
     fi
@@ -103,10 +114,10 @@ janela_de() {
 # Waits until no window of that size is viewable any more.
 fechada() {
   for _ in $(seq 100); do
-    xwininfo -root -children 2>/dev/null | grep -q "$1+" || return 0
+    timeout 5 xwininfo -root -children 2>/dev/null | grep -q "$1+" || return 0
     local id
-    id=$(xwininfo -root -children 2>/dev/null | awk -v t="$1" '$0 ~ t"[+]" {print $1; exit}')
-    xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' || return 0
+    id=$(timeout 5 xwininfo -root -children 2>/dev/null | awk -v t="$1" '$0 ~ t"[+]" {print $1; exit}')
+    timeout 5 xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' || return 0
     sleep 0.05
   done
   return 1

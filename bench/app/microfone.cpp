@@ -1,7 +1,10 @@
 #include "microfone.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <chrono>
 #include <cmath>
@@ -38,8 +41,10 @@ bool Microfone::abrir(const std::string& pasta, const std::vector<std::string>& 
                   "format=s16le", "rate=44100", "channels=1"},
                  ambiente) != 0)
         return false;
-    // The source keeps its pipe open for reading, so this does not wait.
-    fd_ = ::open(tubo.c_str(), O_WRONLY | O_CLOEXEC);
+    // The source keeps its pipe open for reading, so this does not wait. Writes do not block:
+    // a source nobody records from may stop reading (PipeWire's does), and the feeder must
+    // still see the end it is told.
+    fd_ = ::open(tubo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) return false;
     thread_ = std::thread([this] { alimentar(); });
     return true;
@@ -62,10 +67,33 @@ void Microfone::alimentar() {
             }
             bloco[i] = static_cast<std::int16_t>(amostra);
         }
-        if (::write(fd_, bloco, sizeof bloco) < 0) return;
+        if (!escrever(bloco, sizeof bloco)) return;
         proximo += std::chrono::milliseconds(50);
+        // After the source stopped reading for a while the sound goes on from now, as a
+        // microphone's would, instead of hurrying to make up for the blocks it missed.
+        if (proximo < Relogio::now()) proximo = Relogio::now();
         std::this_thread::sleep_until(proximo);
     }
+}
+
+// The whole block, a piece at a time while the pipe is full; false once told to end or when the
+// pipe fails.
+bool Microfone::escrever(const std::int16_t* bloco, std::size_t bytes) {
+    const char* resto = reinterpret_cast<const char*>(bloco);
+    while (bytes > 0) {
+        if (fim_) return false;
+        const ssize_t escritos = ::write(fd_, resto, bytes);
+        if (escritos > 0) {
+            resto += escritos;
+            bytes -= static_cast<std::size_t>(escritos);
+        } else if (escritos < 0 && errno != EAGAIN && errno != EINTR) {
+            return false;
+        } else {
+            pollfd espera{fd_, POLLOUT, 0};
+            ::poll(&espera, 1, 100);
+        }
+    }
+    return true;
 }
 
 }  // namespace bench

@@ -6,6 +6,8 @@
 // milliseconds whatever they ask for.
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +33,7 @@ public:
 
 private:
     void alimentar();
+    bool escrever(const std::int16_t* bloco, std::size_t bytes);
 
     int fd_ = -1;
     std::atomic<Som> som_{Som::silencio};

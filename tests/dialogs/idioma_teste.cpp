@@ -76,9 +76,11 @@ std::string jpeg(int largura, int altura, const QColor& cor) {
 }  // namespace
 
 const std::string& usarIdiomaTeste() {
-    static PastaTemporaria* pasta = [] {
+    // Lives until the test program ends, and is removed then like every other scratch folder.
+    static PastaTemporaria pasta;
+    static const bool pronta = [] {
         aplicacaoTeste();
-        auto* p = new PastaTemporaria;
+        PastaTemporaria* p = &pasta;
         std::string textos = kTextos;
         std::string dados;
         std::map<std::string, std::string> secoes;
@@ -103,9 +105,10 @@ const std::string& usarIdiomaTeste() {
         p->escrever("Teste.dat", dados);
         GerenciadorIdiomas::setPastaPadrao(p->caminho());
         GerenciadorIdiomas::getInstancia()->selecionarIdioma("Teste");
-        return p;
+        return true;
     }();
-    return pasta->caminho();
+    (void)pronta;
+    return pasta.caminho();
 }
 
 QColor corImagemTeste(const std::string& secao, const std::string& chave) {

@@ -33,22 +33,30 @@ void ensureImage(QImage& image, QSize size, QImage::Format format) {
 }
 
 // The smallest rectangle holding every pixel in which two 32-bit images of one size differ;
-// empty when they are equal.
+// empty when they are equal. A turning needle compares this on every tick, so each row is
+// compared in blocks: the whole row, then only the columns outside the rectangle found so far,
+// and pixel by pixel only where such a block differs.
 QRect differingPixels(const QImage& a, const QImage& b) {
-    int top = -1, bottom = -1, left = a.width(), right = -1;
-    const auto bytes = static_cast<std::size_t>(a.width()) * sizeof(QRgb);
+    const int width = a.width();
+    int top = -1, bottom = -1, left = width, right = -1;
+    const auto bytes = [](int pixels) { return static_cast<std::size_t>(pixels) * sizeof(QRgb); };
     for (int y = 0; y < a.height(); ++y) {
         const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y));
         const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-        if (std::memcmp(pa, pb, bytes) == 0) continue;
+        if (std::memcmp(pa, pb, bytes(width)) == 0) continue;
         if (top < 0) top = y;
         bottom = y;
-        int x0 = 0;
-        while (pa[x0] == pb[x0]) ++x0;
-        int x1 = a.width() - 1;
-        while (pa[x1] == pb[x1]) --x1;
-        left = std::min(left, x0);
-        right = std::max(right, x1);
+        if (left > 0 && std::memcmp(pa, pb, bytes(left)) != 0) {
+            int x0 = 0;
+            while (pa[x0] == pb[x0]) ++x0;
+            left = x0;
+        }
+        if (right < width - 1 &&
+            std::memcmp(pa + right + 1, pb + right + 1, bytes(width - 1 - right)) != 0) {
+            int x1 = width - 1;
+            while (pa[x1] == pb[x1]) --x1;
+            right = x1;
+        }
     }
     if (top < 0) return {};
     return QRect(QPoint(left, top), QPoint(right, bottom));

@@ -98,26 +98,33 @@ tom_firme 82.3593 "$tmp/fina-grave.wav"    # 1 cent flat
 # --- the screen, at 96 dots per inch ------------------------------------------------------------
 sessao_xvfb 1024x768
 
-# The window of the given size (the program's windows are told apart by their sizes).
+# The viewable window of the given size (the program's windows are told apart by their sizes):
+# prints its id; status 1 when there is none, 2 when the screen did not answer in five seconds.
+janela_visivel() {
+  local lista id estado
+  lista=$(timeout 5 xwininfo -root -children 2>/dev/null) || return 2
+  id=$(awk -v t="$1" '$0 ~ t"[+]" {print $1; exit}' <<<"$lista")
+  [ -n "$id" ] || return 1
+  estado=$(timeout 5 xwininfo -id "$id" 2>/dev/null) || return 2
+  grep -q 'IsViewable' <<<"$estado" || return 1
+  echo "$id"
+}
+# Waits up to ten seconds for the window of the given size and prints its id.
 janela_de() {
-  local tamanho=$1 id=""
+  local id
   for _ in $(seq 200); do
-    id=$(timeout 5 xwininfo -root -children 2>/dev/null | awk -v t="$tamanho" '$0 ~ t"[+]" {print $1; exit}')
-    if [ -n "$id" ] && timeout 5 xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable'; then
-      echo "$id"
-      return 0
-    fi
+    id=$(janela_visivel "$1") && { echo "$id"; return 0; }
     sleep 0.05
   done
   return 1
 }
-# Waits until no window of that size is viewable any more.
+# Waits until no window of that size is viewable any more (a screen that does not answer is not
+# taken for a closed window).
 fechada() {
+  local estado
   for _ in $(seq 100); do
-    timeout 5 xwininfo -root -children 2>/dev/null | grep -q "$1+" || return 0
-    local id
-    id=$(timeout 5 xwininfo -root -children 2>/dev/null | awk -v t="$1" '$0 ~ t"[+]" {print $1; exit}')
-    timeout 5 xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' || return 0
+    if janela_visivel "$1" >/dev/null; then estado=0; else estado=$?; fi
+    [ "$estado" -eq 1 ] && return 0
     sleep 0.05
   done
   return 1

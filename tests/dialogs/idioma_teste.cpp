@@ -80,7 +80,6 @@ const std::string& usarIdiomaTeste() {
     static PastaTemporaria pasta;
     static const bool pronta = [] {
         aplicacaoTeste();
-        PastaTemporaria* p = &pasta;
         std::string textos = kTextos;
         std::string dados;
         std::map<std::string, std::string> secoes;
@@ -101,9 +100,9 @@ const std::string& usarIdiomaTeste() {
             else
                 textos.insert(onde + cabecalho.size(), linhas);
         }
-        p->escrever("Teste.idm", textos);
-        p->escrever("Teste.dat", dados);
-        GerenciadorIdiomas::setPastaPadrao(p->caminho());
+        pasta.escrever("Teste.idm", textos);
+        pasta.escrever("Teste.dat", dados);
+        GerenciadorIdiomas::setPastaPadrao(pasta.caminho());
         GerenciadorIdiomas::getInstancia()->selecionarIdioma("Teste");
         return true;
     }();

@@ -1,0 +1,138 @@
+#pragma once
+// LeituraFina: the fine reading of the selected string, quick after a stroke and steady while
+// the string rings. Captured samples go in as they arrive (acrescentar); once per display tick
+// ler() gives the figure in cents from the string's target, or none.
+//
+// The samples are brought down to about 11 kHz and kept for a few seconds. A stroke (a jump in
+// energy, DetectorAtaque) starts the reading afresh: nothing from before it counts, and the
+// first periods of the attack are left out. A coarse look at the note's first periods
+// (EstimativaGrossa) finds the fundamental; from then on the phases of the fundamental and of
+// the second partial are tracked frame by frame (RastreadorFase), each turned down at its
+// multiple of the latest estimate of the fundamental, and each tick fits each partial's
+// frequency to its phases. The fundamental is the mean of what the partials say (the second's
+// halved), each weighted by its certainty: a weak fundamental, or a hum line beside it, counts
+// for little. A partial that stands near the background, or disagrees with the others by far
+// more than its uncertainty, does not count at all. The figure shows as soon as the fit's uncertainty is below kIncertezaPrimeira: at
+// once, not glided to. Then the fit's memory grows with its uncertainty (a noisy note is
+// averaged longer; a clean one answers within a tenth of a second), so the figure is as steady
+// as the note allows.
+//
+// No figure when nothing sounds: before the first stroke, and once the partial has faded: far
+// below its peak, near what the band holds between notes at the partial's frequency
+// (EspectroFundo: a hum line, a fan), or too uncertain to read. A note that grows without a
+// stroke (a bowed string) is taken up once it stands well above that background; whatever
+// sounds from the moment the reading starts is taken for the background until a stroke.
+//
+// Prepared once; adding samples and reading allocate nothing.
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "anel_amostras.h"
+#include "decimador.h"
+#include "detector_ataque.h"
+#include "espectro_fundo.h"
+#include "estimativa_grossa.h"
+#include "rastreador_fase.h"
+
+class LeituraFina {
+public:
+    static constexpr double kTaxaAnalise = 11025.0;  // about; an integer fraction of the capture's
+    static constexpr double kMenorHz = 20.0;        // the lowest string the tables allow for
+    static constexpr double kSegundosGuardados = 3.0;
+    // The band of a string: 2/9 of its target either way.
+    static constexpr double kFaixa = 2.0 / 9.0;
+    static constexpr double kIncertezaPrimeira = 0.5;  // cents
+    static constexpr double kTauMinimo = 0.06;           // s
+    static constexpr double kTauMaximo = 0.6;            // s
+    static constexpr double kIncertezaAlvo = 0.03;       // cents the memory aims at
+    // The partials followed: the fundamental and the next ones, locked to the fundamental.
+    static constexpr int kParciais = 2;
+
+    LeituraFina();
+
+    // For capture at `taxaCaptura` Hz (any rate from 8000 Hz up).
+    void preparar(int taxaCaptura);
+    int taxaCaptura() const { return taxaCaptura_; }
+    int taxaAnalise() const { return taxaAnalise_; }
+
+    // The selected string's target in Hz; the reading starts afresh. 0 or less: no string.
+    void setAlvo(double hz);
+    double alvo() const { return alvo_; }
+    // Forgets every sample (capture started again).
+    void reiniciar();
+
+    // Samples in [-1, 1], in order, as captured.
+    void acrescentar(const float* amostras, int n);
+
+    // The figure for this tick: cents from the target, positive when sharp; NaN for none.
+    double ler();
+
+    // What the last ler() found, for tests and benchmarks.
+    struct Estado {
+        bool nota = false;        // a note is being read
+        bool mostrando = false;   // its figure is shown
+        double hz = 0.0;          // the fundamental's frequency
+        double incertezaCents = std::numeric_limits<double>::infinity();
+        int parcial = 1;          // the partial that counted most
+        double tau = 0.0;
+        double amplitude = 0.0;  // the partial's, full scale 1
+        double fundo = 0.0;      // the background's at the partial's frequency
+        std::int64_t ataque = -1;  // analysis sample of the latest stroke
+        int ataques = 0;           // strokes so far
+    };
+    const Estado& estado() const { return estado_; }
+    // Analysis samples taken so far.
+    std::int64_t amostras() const { return anel_.total(); }
+
+private:
+    enum class Etapa { silencio, aguardando, medindo, mostrando };
+
+    void iniciarNota(std::int64_t inicio);
+    void tentarEstimativaGrossa();
+    void fazerQuadros();
+    void medirFundo();
+    void encerrarNota();
+    // The fundamental from the partials' fits at memory tau.
+    struct Combinacao {
+        bool valido = false;
+        double hz = 0.0, incertezaHz = 0.0;
+        int parcial = 1;
+    };
+    Combinacao combinar(double tau);
+
+    int taxaCaptura_ = 0;
+    int taxaAnalise_ = 0;
+    double alvo_ = 0.0;
+    double menorHz_ = 0.0, maiorHz_ = 0.0;
+
+    Decimador decimador_;
+    AnelAmostras anel_;
+    DetectorAtaque detector_;
+    EstimativaGrossa grossa_;
+    std::array<RastreadorFase, kParciais> rastreadores_;
+    RastreadorFase& rastreador() { return rastreadores_[0]; }
+    const RastreadorFase& rastreador() const { return rastreadores_[0]; }
+    std::vector<float> decimadas_;
+    std::vector<float> trecho_;
+
+    Etapa etapa_ = Etapa::silencio;
+    std::int64_t inicioNota_ = 0;      // first sample the note's reading may use
+    std::int64_t proximoCentro_ = 0;   // next frame's centre
+    int parciais_ = 1;         // how many partials lie below the analysis band's top
+    double fundamental_ = 0.0;  // the latest estimate of the fundamental, Hz
+    std::array<double, kParciais> picoAmplitude_{};
+    int ticksIncertos_ = 0;
+
+    // What the band holds between notes, and the level at the target every few milliseconds
+    // (a note that grows without a stroke).
+    EspectroFundo fundo_;
+    std::int64_t proximoNivel_ = 0;
+    std::int64_t proximoFundo_ = 0;
+    std::int64_t fimNota_ = 0;  // where the latest note faded
+    bool armado_ = true;        // the level has been near the background since that note
+
+    Estado estado_;
+};

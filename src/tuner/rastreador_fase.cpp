@@ -1,0 +1,158 @@
+#include "rastreador_fase.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <cmath>
+#include <numbers>
+
+void RastreadorFase::preparar(int taxa, double menorHz, int maxQuadros) {
+    taxa_ = std::max(taxa, 1);
+    maxComprimento_ = static_cast<int>(std::ceil(kPeriodos * taxa_ / std::max(menorHz, 1.0))) | 1;
+    janela_.assign(static_cast<std::size_t>(maxComprimento_), 0.0);
+    anel_.assign(static_cast<std::size_t>(std::max(maxQuadros, 4)), Quadro{});
+    pesos_.assign(anel_.size(), 0.0);
+    configurar(menorHz);
+}
+
+void RastreadorFase::configurar(double menorHz) {
+    comprimento_ = std::min(
+        maxComprimento_,
+        static_cast<int>(std::ceil(kPeriodos * taxa_ / std::max(menorHz, 1.0))) | 1);  // odd
+    passo_ = std::max(1, comprimento_ / 4);
+    const int n = comprimento_;
+    double soma = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double a = 2.0 * std::numbers::pi * (i + 1) / (n + 1);
+        janela_[static_cast<std::size_t>(i)] = 0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2.0 * a);
+        soma += janela_[static_cast<std::size_t>(i)];
+    }
+    ganho_ = 2.0 / soma;
+    limpar();
+}
+
+void RastreadorFase::limpar() {
+    proximo_ = 0;
+    quadros_ = 0;
+}
+
+std::complex<double> RastreadorFase::quadro(const AnelAmostras& anel, std::int64_t centro,
+                                            double hz) const {
+    const int meio = comprimento_ / 2;
+    const double w = -2.0 * std::numbers::pi * hz / taxa_;
+    // The reference turn, e^{i w (m - meio)}, by recurrence from the frame's first sample.
+    std::complex<double> giro = std::polar(1.0, -w * meio);
+    const std::complex<double> passo = std::polar(1.0, w);
+    std::complex<double> soma = 0.0;
+    const std::int64_t primeiro = centro - meio;
+    for (int m = 0; m < comprimento_; ++m) {
+        soma += (janela_[static_cast<std::size_t>(m)] * anel[primeiro + m]) * giro;
+        giro *= passo;
+    }
+    return soma * ganho_;
+}
+
+const RastreadorFase::Quadro& RastreadorFase::quadro(int idade) const {
+    const int n = static_cast<int>(anel_.size());
+    return anel_[static_cast<std::size_t>(((proximo_ - 1 - idade) % n + n) % n)];
+}
+
+void RastreadorFase::acrescentar(std::int64_t centro, std::complex<double> valor,
+                                 double hzPrevisto) {
+    const double angulo = std::arg(valor) / (2.0 * std::numbers::pi);
+    double fase = angulo;
+    if (quadros_ > 0) {
+        const Quadro& anterior = quadro(0);
+        const double previsto =
+            anterior.fase + hzPrevisto * static_cast<double>(centro - anterior.centro) / taxa_;
+        fase = angulo + std::round(previsto - angulo);
+    }
+    anel_[static_cast<std::size_t>(proximo_)] = Quadro{centro, fase, std::norm(valor)};
+    proximo_ = (proximo_ + 1) % static_cast<int>(anel_.size());
+    quadros_ = std::min(quadros_ + 1, static_cast<int>(anel_.size()));
+}
+
+double RastreadorFase::amplitudeRecente() const {
+    return quadros_ > 0 ? std::sqrt(quadro(0).potencia) : 0.0;
+}
+
+std::int64_t RastreadorFase::centroRecente() const {
+    return quadros_ > 0 ? quadro(0).centro : 0;
+}
+
+namespace {
+// The sums of a weighted least-squares line, about a fixed origin.
+struct Somas {
+    double w = 0, wt = 0, wf = 0, wtt = 0, wtf = 0;
+    void somar(double peso, double t, double f) {
+        w += peso;
+        wt += peso * t;
+        wf += peso * f;
+        wtt += peso * t * t;
+        wtf += peso * t * f;
+    }
+    Somas menos(const Somas& o) const { return {w - o.w, wt - o.wt, wf - o.wf, wtt - o.wtt, wtf - o.wtf}; }
+    // The slope; NaN when the times do not spread.
+    double inclinacao() const {
+        const double d = w * wtt - wt * wt;
+        return d > 1e-18 * w * w ? (w * wtf - wt * wf) / d : std::numeric_limits<double>::quiet_NaN();
+    }
+};
+}  // namespace
+
+RastreadorFase::Ajuste RastreadorFase::ajustar(double tau) const {
+    Ajuste a;
+    if (quadros_ < 3 || !(tau > 0.0)) return a;
+    const Quadro& recente = quadro(0);
+    const double escala = 1.0 / (tau * taxa_);
+    // The frames' weights, newest first, and their total.
+    int usados = 0;
+    double total = 0.0;
+    for (; usados < quadros_; ++usados) {
+        const Quadro& q = quadro(usados);
+        const double esquecimento = std::exp(-static_cast<double>(recente.centro - q.centro) * escala);
+        if (esquecimento < kEsquecimentoMinimo) break;
+        pesos_[static_cast<std::size_t>(usados)] = q.potencia * esquecimento;
+        total += pesos_[static_cast<std::size_t>(usados)];
+    }
+    if (usados < 3 || !(total > 0.0)) return a;
+    // The line's sums in kGrupos groups of consecutive frames of about equal weight: leaving out
+    // one group at a time (a jackknife) tells how far the slope depends on any one stretch,
+    // which counts noise and the slow beats of a nearby tone alike.
+    std::array<Somas, kGrupos> grupos{};
+    Somas todas;
+    double acumulado = 0.0;
+    for (int i = 0; i < usados; ++i) {
+        const Quadro& q = quadro(i);
+        const double w = pesos_[static_cast<std::size_t>(i)];
+        const double t = static_cast<double>(q.centro - recente.centro) / taxa_;
+        const int g = std::min(kGrupos - 1, static_cast<int>(acumulado / total * kGrupos));
+        acumulado += w;
+        grupos[static_cast<std::size_t>(g)].somar(w, t, q.fase - recente.fase);
+    }
+    for (const Somas& g : grupos) todas = {todas.w + g.w, todas.wt + g.wt, todas.wf + g.wf,
+                                           todas.wtt + g.wtt, todas.wtf + g.wtf};
+    const double hz = todas.inclinacao();
+    if (!std::isfinite(hz)) return a;
+    double soma = 0.0, soma2 = 0.0;
+    int contados = 0;
+    for (const Somas& g : grupos) {
+        if (!(g.w > 0.0)) continue;
+        const double parcial = todas.menos(g).inclinacao();
+        if (!std::isfinite(parcial)) continue;
+        soma += parcial;
+        soma2 += parcial * parcial;
+        ++contados;
+    }
+    a.valido = true;
+    a.hz = hz;
+    if (contados >= 3) {
+        const double media = soma / contados;
+        a.incertezaHz = std::sqrt(std::max(0.0, (contados - 1.0) / contados *
+                                                    (soma2 - contados * media * media)));
+    } else {
+        a.incertezaHz = std::numeric_limits<double>::infinity();
+    }
+    a.duracao = static_cast<double>(recente.centro - quadro(usados - 1).centro) / taxa_;
+    return a;
+}

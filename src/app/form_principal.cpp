@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "afinacoes_idioma.h"
@@ -345,6 +346,55 @@ void TformPrincipal::criarAudio() {
     gravador_->Quality().setFrequency(EstimadorAfinacao::kTaxaAmostragem);
     fft_->setBufSize(EstimadorAfinacao::kTamanhoFFT);
     gravador_->setBufSize(EstimadorAfinacao::kTamanhoBuffer);
+    gravador_->OnSample = [this](TComponent*) { alimentarLeituraFina(); };
+}
+
+TformPrincipal::FormatoCaptura TformPrincipal::formatoCapturaFina() {
+    FormatoCaptura f;
+    for (const int taxa : {44100, 48000, 22050, 11025}) {
+        if (gravador_->FormatSupported(taxa, 1, 16)) {
+            f.taxa = taxa;
+            f.bits = 16;
+            f.quadrosPorBuffer = taxa / 100;
+            break;
+        }
+    }
+    return f;
+}
+
+void TformPrincipal::configurarCaptura() {
+    TAudioLineParameters& formato = gravador_->Quality();
+    if (leituraFina()) {
+        // The analyser rests: nothing reads its spectrum, and a transform of 16384 samples for
+        // every 10 ms buffer would cost the most of all.
+        fft_->setSource(nullptr);
+        const FormatoCaptura f = formatoCapturaFina();
+        formato.setFrequency(f.taxa);
+        formato.setBitsPerSample(f.bits);
+        gravador_->setShortPeriods(f.bits == 16);
+        gravador_->setBufSize(f.bits == 16 ? f.quadrosPorBuffer : EstimadorAfinacao::kTamanhoBuffer);
+        leitura_.preparar(f.taxa);
+        amostrasFinas_.assign(static_cast<std::size_t>(gravador_->BufSize()), 0.0f);
+    } else {
+        formato.setFrequency(EstimadorAfinacao::kTaxaAmostragem);
+        formato.setBitsPerSample(8);
+        gravador_->setShortPeriods(false);
+        fft_->setSource(gravador_);
+        fft_->setBufSize(EstimadorAfinacao::kTamanhoFFT);
+        gravador_->setBufSize(EstimadorAfinacao::kTamanhoBuffer);
+    }
+    if (afinacaoAtual_ != nullptr)
+        leitura_.setAlvo(afinacaoAtual_->getFrequencia(estimador_.cordaSelecionada()));
+}
+
+void TformPrincipal::alimentarLeituraFina() {
+    if (!leituraFina()) return;
+    const int n = std::min(gravador_->FrameCount(), static_cast<int>(amostrasFinas_.size()));
+    // Mixed samples are 16-bit values, or 8-bit ones times 64 (full scale 8192).
+    const float escala = gravador_->Quality().BitsPerSample() == 8 ? 1.0f / 8192.0f : 1.0f / 32768.0f;
+    for (int i = 0; i < n; ++i)
+        amostrasFinas_[static_cast<std::size_t>(i)] = static_cast<float>(gravador_->Sample(i)) * escala;
+    leitura_.acrescentar(amostrasFinas_.data(), n);
 }
 
 void TformPrincipal::preencherTabelas() {
@@ -446,6 +496,8 @@ int TformPrincipal::posicaoCorda(int s) const {
 void TformPrincipal::selecionarCorda(int s) {
     if (afinacaoAtual_ == nullptr || s < 0 || s >= afinacaoAtual_->getNumeroCordas()) return;
     estimador_.setCordaSelecionada(s);
+    // The fine reading starts afresh on the string's target.
+    leitura_.setAlvo(afinacaoAtual_->getFrequencia(s));
     lblCordaSelecionada_->setText(
         textoQt(texto(kSecao, "lblCordaSelecionada") + " " + afinacaoAtual_->getNomeNota(s)));
     const int p = posicaoCorda(s);
@@ -523,7 +575,10 @@ void TformPrincipal::calcularDesvios() {
 
 void TformPrincipal::timerTimer() {
     const bool assistenteAtivo = formAssistente_ != nullptr && formAssistente_->isActiveWindow();
-    if (!laco_.timerTimer(assistenteAtivo, estimador_, *fft_)) return;
+    const bool tick = leituraFina()
+                          ? laco_.timerTimer(assistenteAtivo, [this] { return leitura_.ler(); })
+                          : laco_.timerTimer(assistenteAtivo, estimador_, *fft_);
+    if (!tick) return;
     imgPonteiro_->setAngle(laco_.angulo());
     if (leituraFina()) mostrarCents(laco_.cents());
     definirCorOk(LacoExibicao::rgb(laco_.corOk()));
@@ -533,7 +588,15 @@ void TformPrincipal::timerTimer() {
 }
 
 void TformPrincipal::setLeituraFina(bool fina) {
+    const bool mudou = fina != leituraFina();
     laco_.setLeitura(fina ? LacoExibicao::Leitura::fina : LacoExibicao::Leitura::classica);
+    if (mudou || !leitura_.taxaCaptura()) {
+        // The two readings capture in formats of their own.
+        const bool capturando = gravador_->State() == TRecorderState::Capturing;
+        if (capturando) pararCaptura();
+        configurarCaptura();
+        if (capturando) iniciarCaptura();
+    }
     lblCents_->clear();
     centsMostrados_ = kSemCents;
     lblCents_->setVisible(fina);
@@ -557,6 +620,8 @@ void TformPrincipal::mostrarMostrador() {
 }
 
 bool TformPrincipal::iniciarCaptura() {
+    // What the fine reading heard before is gone.
+    leitura_.reiniciar();
     try {
         gravador_->Start();
     } catch (const EInOutError& e) {

@@ -18,9 +18,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "estimador_afinacao.h"
 #include "laco_exibicao.h"
+#include "leitura_fina.h"
 
 class Afinacao;
 class MovimentoJanela;
@@ -102,12 +104,25 @@ public:
     // marks. Does nothing while the setup assistant is the active window.
     void timerTimer();
     // The needle's reading: classic (whole analyser bins, 10 degrees per Hz; the default) or
-    // fine (cents between bins, 1 degree per cent, with the figure shown by lblCents and the
-    // dial's scale in cents). Kept in the settings when the window closes.
+    // fine (cents, 1 degree per cent, with the figure shown by lblCents and the dial's scale in
+    // cents). Kept in the settings when the window closes. The fine reading captures in its own
+    // format (see formatoCapturaFina) and reads the samples as they arrive (LeituraFina); the
+    // analyser rests meanwhile. Changing the reading while capturing restarts the capture.
     bool leituraFina() const { return laco_.leitura() == LacoExibicao::Leitura::fina; }
     void setLeituraFina(bool fina);
     // F4: switches between the two readings.
     void alternarLeitura() { setLeituraFina(!leituraFina()); }
+
+    // The capture format of the fine reading: 16-bit mono at the first of 44100, 48000, 22050
+    // and 11025 Hz that the device takes, in buffers of 10 ms delivered as they fill; the
+    // classic format (8-bit, 11025 Hz) when it takes none of them.
+    struct FormatoCaptura {
+        int taxa = EstimadorAfinacao::kTaxaAmostragem;
+        int bits = 8;
+        int quadrosPorBuffer = EstimadorAfinacao::kTamanhoBuffer;
+    };
+    FormatoCaptura formatoCapturaFina();
+    const LeituraFina& leitura() const { return leitura_; }
 
     // --- Capture (start-up, and the setup assistant command) --------------------------------
     // Starts the recorder and then the timer. When the recorder cannot start, the timer stays
@@ -228,6 +243,10 @@ private:
     void criarControles();
     void ligarComandos();
     void criarAudio();
+    // Sets the recorder (and the analyser) up for the current reading.
+    void configurarCaptura();
+    // Hands the recorder's latest buffer to the fine reading.
+    void alimentarLeituraFina();
     void preencherTabelas();
     bool carregarAfinacoes();
     bool afinacaoExibivel(int indice) const;
@@ -250,6 +269,8 @@ private:
     TRecorder* gravador_ = nullptr;
     TFFT* fft_ = nullptr;
     EstimadorAfinacao estimador_;
+    LeituraFina leitura_;
+    std::vector<float> amostrasFinas_;  // one buffer's samples, for the fine reading
     LacoExibicao laco_;
     std::unique_ptr<SaidaMIDI> saidaMidi_;
     std::unique_ptr<ConfiguracoesUsuario> configuracoes_;

@@ -42,6 +42,12 @@ void TRecorder::setBufSize(int frames) {
     CloseDevice();
 }
 
+void TRecorder::setShortPeriods(bool value) {
+    if (value == shortPeriods_) return;
+    shortPeriods_ = value;
+    CloseDevice();
+}
+
 unsigned int TRecorder::SamplePos() {
     MMTIME time{};
     time.wType = TIME_SAMPLES;
@@ -147,7 +153,8 @@ void TRecorder::openDevice() {
 
     if (window_ == nullptr) window_ = AllocateHWnd([this](TMessage& m) { WndProc(m); });
     HWAVEIN handle = nullptr;
-    r = waveInOpen(&handle, id, &format, reinterpret_cast<DWORD_PTR>(window_), 0, CALLBACK_WINDOW);
+    r = waveInOpen(&handle, id, &format, reinterpret_cast<DWORD_PTR>(window_), 0,
+                   CALLBACK_WINDOW | (shortPeriods_ ? WAVE_SHORT_PERIODS : 0));
     if (r != MMSYSERR_NOERROR)
         throw EInOutError("waveInOpen: " + ErrorText(r), static_cast<int>(r));
     handle_ = handle;

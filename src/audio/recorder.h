@@ -50,6 +50,12 @@ public:
     int BufSize() const override { return bufSize_; }
     void setBufSize(int frames);
 
+    // Whether the device hands over what it captured every 10 ms (WAVE_SHORT_PERIODS) rather
+    // than every 50 ms: for small buffers that must arrive as soon as they are full. Writing
+    // closes the device; the next Start() uses the new value.
+    bool ShortPeriods() const { return shortPeriods_; }
+    void setShortPeriods(bool value);
+
     // Start capturing on the first pass of the message loop after construction.
     bool AutoStart() const { return autoStart_; }
     void setAutoStart(bool value) { autoStart_ = value; }
@@ -117,6 +123,7 @@ private:
     std::unique_ptr<TAudioLineParameters> quality_;
     int bufSize_ = kDefaultBufSize;
     bool autoStart_ = true;
+    bool shortPeriods_ = false;
 
     int frameBytes_ = 0;
     int bufferBytes_ = 0;

@@ -39,6 +39,8 @@ snd_pcm_format_t sampleFormat(unsigned bits) {
 // second of device buffer absorbs a busy owner thread.
 constexpr unsigned kPeriodMicroseconds = 50000;
 constexpr unsigned kBufferMicroseconds = 500000;
+// Opened with WAVE_SHORT_PERIODS: a quick reading wants what was captured within 10 ms.
+constexpr unsigned kShortPeriodMicroseconds = 10000;
 
 MMRESULT configure(snd_pcm_t* pcm, const CaptureFormat& f, bool defaultDevice) {
     snd_pcm_hw_params_t* hw;
@@ -52,7 +54,8 @@ MMRESULT configure(snd_pcm_t* pcm, const CaptureFormat& f, bool defaultDevice) {
         snd_pcm_hw_params_set_channels(pcm, hw, f.channels) < 0 ||
         snd_pcm_hw_params_set_rate(pcm, hw, f.rate, 0) < 0)
         return WAVERR_BADFORMAT;
-    unsigned period = kPeriodMicroseconds, buffer = kBufferMicroseconds;
+    unsigned period = f.shortPeriods ? kShortPeriodMicroseconds : kPeriodMicroseconds;
+    unsigned buffer = kBufferMicroseconds;
     int dir = 0;
     (void)snd_pcm_hw_params_set_period_time_near(pcm, hw, &period, &dir);
     dir = 0;

@@ -327,6 +327,7 @@ MMRESULT open(HWAVEIN* phwi, UINT uDeviceID, const WAVEFORMATEX* pwfx, DWORD_PTR
 
     CaptureFormat format;
     if (!captureFormat(*pwfx, format)) return WAVERR_BADFORMAT;
+    format.shortPeriods = (fdwOpen & WAVE_SHORT_PERIODS) != 0;
     if (uDeviceID != WAVE_MAPPER && uDeviceID >= getNumDevs()) return MMSYSERR_BADDEVICEID;
     if (query) return backend().open(uDeviceID, format, true, nullptr);
 

@@ -15,6 +15,7 @@ struct CaptureFormat {
     unsigned channels = 0;
     unsigned bits = 0;
     unsigned frameBytes = 0;
+    bool shortPeriods = false;  // opened with WAVE_SHORT_PERIODS
 };
 
 // A capture stream that is opened and configured for one format. Every call is made with the

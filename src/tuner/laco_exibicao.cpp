@@ -1,5 +1,6 @@
 #include "laco_exibicao.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -44,11 +45,12 @@ void LacoExibicao::vigiarDesempenho(std::int64_t agora) {
 }
 
 void LacoExibicao::aplicarDesvio(double desvio, std::int64_t agora) {
-    const bool fina = leitura_ == Leitura::fina;
-    if (fina) cents_ = desvio;
-    // 10 degrees per Hz, or 1 per cent; a sharp string turns the needle clockwise (negative).
-    const long double alvo =
-        -(static_cast<long double>(desvio) * (fina ? kGrausPorCent : kGrausPorHz));
+    if (leitura_ == Leitura::fina) {
+        aplicarCents(desvio, agora);
+        return;
+    }
+    // 10 degrees per Hz; a sharp string turns the needle clockwise (negative).
+    const long double alvo = -(static_cast<long double>(desvio) * kGrausPorHz);
     const long double a0 = angulo_;
     const long double a1 = a0 + (alvo - a0) * 0.25L;
     if (std::isnan(a1)) {  // no usable reading: the needle stays, the string is not in tune
@@ -63,16 +65,36 @@ void LacoExibicao::aplicarDesvio(double desvio, std::int64_t agora) {
         return;
     }
     angulo_ = a1;
-    // Classic: the needle within (−1, 1) degree. Fine: the reading within ±2 cents and the
-    // needle showing it, so that a needle passing the centre on its way to a reading outside
-    // the tolerance does not light "OK".
-    const bool afinada = fina ? std::fabs(desvio) <= kToleranciaCents &&
-                                    std::fabs(a1 / kGrausPorCent) <= kToleranciaCents
-                              : std::trunc(a1) == 0.0L;
-    if (!afinada) {
+    // The needle within (−1, 1) degree.
+    if (std::trunc(a1) != 0.0L) {
         foraDoAlvo();
         return;
     }
+    noAlvoAgora(agora);
+}
+
+void LacoExibicao::aplicarCents(double cents, std::int64_t agora) {
+    cents_ = cents;
+    if (!std::isfinite(cents)) {
+        // Nothing sounds: back to rest, and not in tune.
+        angulo_ *= 0.75L;
+        if (std::fabs(angulo_) < 0.05L) angulo_ = 0.0L;
+        foraDoAlvo();
+        return;
+    }
+    // 1 degree per cent, in steps of kPassoAnguloFino; a sharp string turns the needle clockwise.
+    const long double alvo = -std::round(static_cast<long double>(cents) * kGrausPorCent /
+                                         kPassoAnguloFino) *
+                             kPassoAnguloFino;
+    angulo_ = std::clamp(alvo, -kLimiteAngulo, kLimiteAngulo);
+    if (std::fabs(cents) > kToleranciaCents) {
+        foraDoAlvo();
+        return;
+    }
+    noAlvoAgora(agora);
+}
+
+void LacoExibicao::noAlvoAgora(std::int64_t agora) {
     if (noAlvo_) {
         corOk_ = CorOk::amarelo;
         if (agora - afinadaDesde_ > tempoConfirmacao_) mensagemVisivel_ = true;

@@ -7,9 +7,11 @@
 // the tick rate: eleven consecutive ticks more than 164.16 ms apart switch the needle panel's
 // double buffering off for the rest of the run.
 //
-// In the fine reading the deviation is in cents instead: 1 degree per cent, the same smoothing
-// and end stops, and "OK" within ±2 cents (the reading and the needle's angle, in cents, both at
-// most 2 either way); the in-tune message keeps its 1.2 s rule.
+// In the fine reading the deviation is in cents instead, and comes already smoothed by the
+// reading (LeituraFina): the needle shows it at once, 1 degree per cent (in steps of a
+// hundredth of a degree), stopped at ±90 on the side of the reading; "OK" within ±2 cents; the
+// in-tune message keeps its 1.2 s rule. With no reading (nothing sounds) the needle goes back
+// to rest at the centre, a quarter of the way per tick, and "OK" is off.
 //
 // It holds no window: the main window applies angulo() to the needle, corOk() and
 // mensagemVisivel() to its labels and doubleBuffering() to the needle's panel after each tick.
@@ -40,6 +42,7 @@ public:
     static constexpr long double kGrausPorHz = 10.0L;
     static constexpr long double kGrausPorCent = 1.0L;
     static constexpr long double kToleranciaCents = 2.0L;
+    static constexpr long double kPassoAnguloFino = 0.01L;  // degrees
 
     // Whole analyser bins in Hz (the default), or cents between bins.
     enum class Leitura { classica, fina };
@@ -94,6 +97,9 @@ public:
 private:
     void vigiarDesempenho(std::int64_t agora);
     void aplicarDesvio(double desvio, std::int64_t agora);
+    void aplicarCents(double cents, std::int64_t agora);
+    // A tick in tune: "OK" from the second one, the message after more than 1.2 s.
+    void noAlvoAgora(std::int64_t agora);
     void foraDoAlvo();
 
     Relogio relogio_;

@@ -23,6 +23,8 @@ constexpr double kAcimaDoFundo = 2.0;    // 6 dB
 constexpr double kSubidaSemAtaque = 10.0;
 constexpr double kRearme = 3.0;
 constexpr double kAmplitudeMinima = 1e-4;
+// A partial this far below the note's strongest one does not count (-40 dB).
+constexpr double kParcialMinimo = 0.01;
 // Too uncertain to read for this many ticks in a row: no figure.
 constexpr double kIncertezaMaxima = 5.0;
 constexpr int kTicksIncertos = 3;
@@ -104,6 +106,7 @@ void LeituraFina::iniciarNota(std::int64_t inicio) {
     etapa_ = Etapa::aguardando;
     for (RastreadorFase& r : rastreadores_) r.limpar();
     picoAmplitude_.fill(0.0);
+    tauAnterior_ = 0.0;
     ticksIncertos_ = 0;
     estado_.ataque = inicio;
     ++estado_.ataques;
@@ -183,51 +186,51 @@ void LeituraFina::encerrarNota() {
     estado_.mostrando = false;
 }
 
-LeituraFina::Combinacao LeituraFina::combinar(double tau) {
+LeituraFina::Combinacao LeituraFina::combinar(double tau, bool curva) {
     Combinacao c;
-    std::array<double, kParciais> hz{}, peso{};
+    std::array<double, kParciais> hz{}, peso{}, amplitude{};
+    double maisForte = 0.0;
     for (int k = 0; k < parciais_; ++k) {
-        const RastreadorFase& r = rastreadores_[static_cast<std::size_t>(k)];
-        const RastreadorFase::Ajuste a = r.ajustar(tau);
-        const double amplitude = r.amplitudeRecente();
-        const double fundo = fundo_.magnitude((k + 1) * fundamental_);
-        if (!a.valido || !(a.hz > 0.0) || !(a.incertezaHz > 0.0) ||
-            amplitude < kAcimaDoFundo * fundo || amplitude < kQuedaMaxima * picoAmplitude_[static_cast<std::size_t>(k)])
-            continue;
-        hz[static_cast<std::size_t>(k)] = a.hz / (k + 1);
-        const double sigma = a.incertezaHz / (k + 1);
-        peso[static_cast<std::size_t>(k)] = 1.0 / (sigma * sigma);
+        amplitude[static_cast<std::size_t>(k)] = rastreadores_[static_cast<std::size_t>(k)].amplitudeRecente();
+        maisForte = std::max(maisForte, amplitude[static_cast<std::size_t>(k)]);
     }
-    // The mean by certainty; a partial far off the others (beyond 4 of its own sigmas and of
-    // theirs) is left out, and the mean taken again.
-    for (int volta = 0; volta < 2; ++volta) {
-        double somaPeso = 0.0, soma = 0.0;
-        for (int k = 0; k < parciais_; ++k) {
-            somaPeso += peso[static_cast<std::size_t>(k)];
-            soma += peso[static_cast<std::size_t>(k)] * hz[static_cast<std::size_t>(k)];
+    int forte = -1;  // the strongest partial that counts
+    for (int k = 0; k < parciais_; ++k) {
+        const std::size_t i = static_cast<std::size_t>(k);
+        const RastreadorFase::Ajuste a = rastreadores_[i].ajustar(tau, curva);
+        const double fundo = fundo_.magnitude((k + 1) * fundamental_);
+        // A partial counts while it stands above the background, near its own peak, and not
+        // far below the note's strongest partial (a pure tone has no second one to speak of).
+        if (!a.valido || !(a.hz > 0.0) || !std::isfinite(a.incertezaHz) ||
+            amplitude[i] < kAcimaDoFundo * fundo || amplitude[i] < kQuedaMaxima * picoAmplitude_[i] ||
+            amplitude[i] < kParcialMinimo * maisForte)
+            continue;
+        hz[i] = a.hz / (k + 1);
+        // A flawless tone's phases lie on the line: its spread may come out as nothing at all.
+        const double sigma = std::max(a.incertezaHz, 1e-9 * a.hz) / (k + 1);
+        peso[i] = 1.0 / (sigma * sigma);
+        if (forte < 0 || amplitude[i] > amplitude[static_cast<std::size_t>(forte)]) forte = k;
+    }
+    if (forte < 0) return c;
+    // The mean by certainty of the partials that agree with the strongest (within 4 of their
+    // joint sigmas): one that tells another story (a hum line beside it) is left out.
+    const std::size_t f = static_cast<std::size_t>(forte);
+    double somaPeso = 0.0, soma = 0.0, maiorPeso = 0.0;
+    for (int k = 0; k < parciais_; ++k) {
+        const std::size_t i = static_cast<std::size_t>(k);
+        if (!(peso[i] > 0.0)) continue;
+        const double juntos = 1.0 / std::sqrt(peso[i]) + 1.0 / std::sqrt(peso[f]);
+        if (i != f && std::fabs(hz[i] - hz[f]) > 4.0 * juntos) continue;
+        somaPeso += peso[i];
+        soma += peso[i] * hz[i];
+        if (peso[i] > maiorPeso) {
+            maiorPeso = peso[i];
+            c.parcial = k + 1;
         }
-        if (!(somaPeso > 0.0)) return c;
-        c.hz = soma / somaPeso;
-        c.incertezaHz = 1.0 / std::sqrt(somaPeso);
-        double maiorPeso = 0.0;
-        bool excluiu = false;
-        for (int k = 0; k < parciais_; ++k) {
-            const double p = peso[static_cast<std::size_t>(k)];
-            if (!(p > 0.0)) continue;
-            const double desvio = std::fabs(hz[static_cast<std::size_t>(k)] - c.hz);
-            if (volta == 0 && desvio > 4.0 * (1.0 / std::sqrt(p) + c.incertezaHz) &&
-                p < somaPeso) {
-                peso[static_cast<std::size_t>(k)] = 0.0;
-                excluiu = true;
-            }
-            if (p > maiorPeso) {
-                maiorPeso = p;
-                c.parcial = k + 1;
-            }
-        }
-        if (!excluiu) break;
     }
     c.valido = true;
+    c.hz = soma / somaPeso;
+    c.incertezaHz = 1.0 / std::sqrt(somaPeso);
     return c;
 }
 
@@ -257,22 +260,52 @@ double LeituraFina::ler() {
             amplitude >= 0.1 * kAmplitudeMinima)
             soa = true;
     }
-    Combinacao c = soa ? combinar(kTauMinimo) : Combinacao{};
-    double incerteza = c.valido ? kCentsPorLn * c.incertezaHz / c.hz : kNaN;
+    // The memory: the longest of kTauMinimo, twice that, ... up to kTauMaximo (and the note's
+    // age) whose figure agrees with every shorter one within kConcordancia of their
+    // uncertainties, each taken from a parabola through the phases (the frequency now, even
+    // while it moves). A noisy note is averaged long, since its short figures scatter widely
+    // enough to take the longer ones in; a pitch that moves (an attack relaxing, a peg turning)
+    // is followed closely. At that memory the line's figure, steadier, is taken when it agrees
+    // with the parabola's.
+    // The shortest memory is the first one with an uncertainty (a low string needs a few frame
+    // lengths).
+    Combinacao c;
+    double tau = kTauMinimo;
+    for (; soa && tau <= kTauMaximo; tau *= 2.0) {
+        c = combinar(tau, true);
+        if (c.valido) break;
+    }
+    double incerteza = kNaN;
     if (c.valido) {
-        // A longer memory for a less certain figure: the spread falls as tau^(3/2).
-        double tau = kTauMinimo * std::max(1.0, std::pow(incerteza / kIncertezaAlvo, 2.0 / 3.0));
-        tau = std::min({tau, kTauMaximo, std::max(kTauMinimo, idade)});
-        if (tau > kTauMinimo) {
-            const Combinacao longa = combinar(tau);
-            if (longa.valido) {
-                c = longa;
-                incerteza = kCentsPorLn * c.incertezaHz / c.hz;
+        double de = c.hz - kConcordancia * c.incertezaHz, ate = c.hz + kConcordancia * c.incertezaHz;
+        for (double t = 2.0 * tau; t <= kTauMaximo; t *= 2.0) {
+            const Combinacao longa = combinar(t, true);
+            if (!longa.valido) break;
+            de = std::max(de, longa.hz - kConcordancia * longa.incertezaHz);
+            ate = std::min(ate, longa.hz + kConcordancia * longa.incertezaHz);
+            if (de > ate) break;
+            c = longa;
+            tau = t;
+        }
+        // The memory shortens by at most half per tick: a chance disagreement of one tick does
+        // not throw the figure onto its noisiest estimate, while a pitch that really moves is
+        // followed within a few ticks.
+        if (tau < 0.5 * tauAnterior_) {
+            const Combinacao mantida = combinar(0.5 * tauAnterior_, true);
+            if (mantida.valido) {
+                c = mantida;
+                tau = 0.5 * tauAnterior_;
             }
         }
+        tauAnterior_ = tau;
+        const Combinacao linha = combinar(tau, false);
+        if (linha.valido && std::fabs(linha.hz - c.hz) <= kConcordancia * c.incertezaHz) c = linha;
+        incerteza = kCentsPorLn * c.incertezaHz / c.hz;
         estado_.tau = tau;
     }
-    ticksIncertos_ = !c.valido || incerteza > kIncertezaMaxima ? ticksIncertos_ + 1 : 0;
+    // A figure shown that has become too uncertain for a few ticks: the note is lost.
+    const bool incerta = !c.valido || incerteza > kIncertezaMaxima;
+    ticksIncertos_ = incerta && etapa_ == Etapa::mostrando ? ticksIncertos_ + 1 : 0;
     if (!soa || ticksIncertos_ >= kTicksIncertos) {
         encerrarNota();
         return kNaN;
@@ -282,7 +315,11 @@ double LeituraFina::ler() {
     estado_.parcial = c.parcial;
     estado_.incertezaCents = incerteza;
     if (etapa_ == Etapa::medindo) {
-        if (incerteza > kIncertezaPrimeira) return estado_.mostrando ? segurado : kNaN;
+        // The first figure once it is good; one that stays less certain (a low string beside a
+        // hum) is shown a little later all the same, rather than nothing while the note rings.
+        const bool boa = incerteza <= kIncertezaPrimeira ||
+                         (idade >= kEsperaIncerta && incerteza <= kIncertezaTardia);
+        if (!boa) return estado_.mostrando ? segurado : kNaN;
         etapa_ = Etapa::mostrando;
     }
     estado_.mostrando = true;

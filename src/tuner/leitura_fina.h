@@ -11,11 +11,14 @@
 // multiple of the latest estimate of the fundamental, and each tick fits each partial's
 // frequency to its phases. The fundamental is the mean of what the partials say (the second's
 // halved), each weighted by its certainty: a weak fundamental, or a hum line beside it, counts
-// for little. A partial that stands near the background, or disagrees with the others by far
-// more than its uncertainty, does not count at all. The figure shows as soon as the fit's uncertainty is below kIncertezaPrimeira: at
-// once, not glided to. Then the fit's memory grows with its uncertainty (a noisy note is
-// averaged longer; a clean one answers within a tenth of a second), so the figure is as steady
-// as the note allows.
+// for little. A partial that stands near the background, far below the strongest one, or
+// disagrees with the strongest by far more than their uncertainties, does not count at all.
+//
+// The fit's memory is the longest that agrees with the shorter ones (a noisy note is averaged
+// longer, a moving pitch followed closely), so the figure is as steady as the note allows.
+// The figure shows as soon as its uncertainty is below kIncertezaPrimeira (or, from
+// kEsperaIncerta on, kIncertezaTardia): at once, not glided to. A new stroke keeps the old
+// figure on show until the new note's first one (at most kSeguraS).
 //
 // No figure when nothing sounds: before the first stroke, and once the partial has faded: far
 // below its peak, near what the band holds between notes at the partial's frequency
@@ -45,9 +48,11 @@ public:
     // The band of a string: 2/9 of its target either way.
     static constexpr double kFaixa = 2.0 / 9.0;
     static constexpr double kIncertezaPrimeira = 0.5;  // cents
-    static constexpr double kTauMinimo = 0.06;           // s
-    static constexpr double kTauMaximo = 0.6;            // s
-    static constexpr double kIncertezaAlvo = 0.03;       // cents the memory aims at
+    static constexpr double kEsperaIncerta = 0.4;      // s after the stroke, then...
+    static constexpr double kIncertezaTardia = 2.0;    // ...cents are enough
+    static constexpr double kTauMinimo = 0.04;  // s, the shortest memory
+    static constexpr double kTauMaximo = 0.64;  // s, the longest
+    static constexpr double kConcordancia = 3.0;  // sigmas within which memories agree
     // The partials followed: the fundamental and the next ones, locked to the fundamental.
     static constexpr int kParciais = 2;
 
@@ -95,13 +100,13 @@ private:
     void fazerQuadros();
     void medirFundo();
     void encerrarNota();
-    // The fundamental from the partials' fits at memory tau.
+    // The fundamental from the partials' fits at memory tau (lines, or parabolas with `curva`).
     struct Combinacao {
         bool valido = false;
         double hz = 0.0, incertezaHz = 0.0;
         int parcial = 1;
     };
-    Combinacao combinar(double tau);
+    Combinacao combinar(double tau, bool curva);
 
     int taxaCaptura_ = 0;
     int taxaAnalise_ = 0;
@@ -124,6 +129,7 @@ private:
     int parciais_ = 1;         // how many partials lie below the analysis band's top
     double fundamental_ = 0.0;  // the latest estimate of the fundamental, Hz
     std::array<double, kParciais> picoAmplitude_{};
+    double tauAnterior_ = 0.0;  // the memory of the previous tick
     int ticksIncertos_ = 0;
 
     // What the band holds between notes, and the level at the target every few milliseconds

@@ -81,26 +81,47 @@ std::int64_t RastreadorFase::centroRecente() const {
 }
 
 namespace {
-// The sums of a weighted least-squares line, about a fixed origin.
+// The sums of a weighted least-squares fit of the phase f against the time t (t = 0 at the
+// latest frame), for a line or a parabola.
 struct Somas {
-    double w = 0, wt = 0, wf = 0, wtt = 0, wtf = 0;
+    double w = 0, t1 = 0, t2 = 0, t3 = 0, t4 = 0, f0 = 0, f1 = 0, f2 = 0;
     void somar(double peso, double t, double f) {
+        const double tt = t * t;
         w += peso;
-        wt += peso * t;
-        wf += peso * f;
-        wtt += peso * t * t;
-        wtf += peso * t * f;
+        t1 += peso * t;
+        t2 += peso * tt;
+        t3 += peso * tt * t;
+        t4 += peso * tt * tt;
+        f0 += peso * f;
+        f1 += peso * t * f;
+        f2 += peso * tt * f;
     }
-    Somas menos(const Somas& o) const { return {w - o.w, wt - o.wt, wf - o.wf, wtt - o.wtt, wtf - o.wtf}; }
-    // The slope; NaN when the times do not spread.
-    double inclinacao() const {
-        const double d = w * wtt - wt * wt;
-        return d > 1e-18 * w * w ? (w * wtf - wt * wf) / d : std::numeric_limits<double>::quiet_NaN();
+    Somas& operator+=(const Somas& o) {
+        w += o.w, t1 += o.t1, t2 += o.t2, t3 += o.t3, t4 += o.t4;
+        f0 += o.f0, f1 += o.f1, f2 += o.f2;
+        return *this;
+    }
+    Somas menos(const Somas& o) const {
+        return {w - o.w, t1 - o.t1, t2 - o.t2, t3 - o.t3, t4 - o.t4, f0 - o.f0, f1 - o.f1, f2 - o.f2};
+    }
+    // The frequency: the line's slope, or the parabola's slope at t = 0 (the frequency now, for
+    // a pitch that moves steadily). NaN when the times do not spread enough.
+    double frequencia(bool curva) const {
+        constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+        if (!curva) {
+            const double d = w * t2 - t1 * t1;
+            return d > 1e-18 * w * w ? (w * f1 - t1 * f0) / d : nan;
+        }
+        // Cramer's rule on [w t1 t2; t1 t2 t3; t2 t3 t4] (a b c) = (f0 f1 f2), for b.
+        const double d = w * (t2 * t4 - t3 * t3) - t1 * (t1 * t4 - t3 * t2) + t2 * (t1 * t3 - t2 * t2);
+        if (!(std::fabs(d) > 1e-15 * w * t4 * t2)) return nan;
+        const double db = w * (f1 * t4 - t3 * f2) - f0 * (t1 * t4 - t3 * t2) + t2 * (t1 * f2 - f1 * t2);
+        return db / d;
     }
 };
 }  // namespace
 
-RastreadorFase::Ajuste RastreadorFase::ajustar(double tau) const {
+RastreadorFase::Ajuste RastreadorFase::ajustar(double tau, bool curva) const {
     Ajuste a;
     if (quadros_ < 3 || !(tau > 0.0)) return a;
     const Quadro& recente = quadro(0);
@@ -116,29 +137,39 @@ RastreadorFase::Ajuste RastreadorFase::ajustar(double tau) const {
         total += pesos_[static_cast<std::size_t>(usados)];
     }
     if (usados < 3 || !(total > 0.0)) return a;
-    // The line's sums in kGrupos groups of consecutive frames of about equal weight: leaving out
-    // one group at a time (a jackknife) tells how far the slope depends on any one stretch,
-    // which counts noise and the slow beats of a nearby tone alike.
+    // The sums in groups of consecutive frames of about equal weight: leaving out one group at
+    // a time (a jackknife) tells how far the figure depends on any one stretch, which counts
+    // noise and the slow beats of a nearby tone alike. Frames share samples with their
+    // neighbours, so a group must span half a frame's length to stand on its own: as many
+    // groups as half frame lengths fit in the stretch that holds 95 % of the weight, at most
+    // kGrupos.
+    double acumulado = 0.0;
+    std::int64_t alcance = 0;
+    for (int i = 0; i < usados && acumulado < 0.95 * total; ++i) {
+        acumulado += pesos_[static_cast<std::size_t>(i)];
+        alcance = recente.centro - quadro(i).centro;
+    }
+    const int numeroGrupos =
+        std::clamp(static_cast<int>(2 * alcance / std::max(comprimento_, 1)), 1, kGrupos);
     std::array<Somas, kGrupos> grupos{};
     Somas todas;
-    double acumulado = 0.0;
+    acumulado = 0.0;
     for (int i = 0; i < usados; ++i) {
         const Quadro& q = quadro(i);
         const double w = pesos_[static_cast<std::size_t>(i)];
         const double t = static_cast<double>(q.centro - recente.centro) / taxa_;
-        const int g = std::min(kGrupos - 1, static_cast<int>(acumulado / total * kGrupos));
+        const int g = std::min(numeroGrupos - 1, static_cast<int>(acumulado / total * numeroGrupos));
         acumulado += w;
         grupos[static_cast<std::size_t>(g)].somar(w, t, q.fase - recente.fase);
     }
-    for (const Somas& g : grupos) todas = {todas.w + g.w, todas.wt + g.wt, todas.wf + g.wf,
-                                           todas.wtt + g.wtt, todas.wtf + g.wtf};
-    const double hz = todas.inclinacao();
+    for (const Somas& g : grupos) todas += g;
+    const double hz = todas.frequencia(curva);
     if (!std::isfinite(hz)) return a;
     double soma = 0.0, soma2 = 0.0;
     int contados = 0;
-    for (const Somas& g : grupos) {
-        if (!(g.w > 0.0)) continue;
-        const double parcial = todas.menos(g).inclinacao();
+    for (int g = 0; g < numeroGrupos; ++g) {
+        if (!(grupos[static_cast<std::size_t>(g)].w > 0.0)) continue;
+        const double parcial = todas.menos(grupos[static_cast<std::size_t>(g)]).frequencia(curva);
         if (!std::isfinite(parcial)) continue;
         soma += parcial;
         soma2 += parcial * parcial;
@@ -147,8 +178,14 @@ RastreadorFase::Ajuste RastreadorFase::ajustar(double tau) const {
     a.valido = true;
     a.hz = hz;
     if (contados >= 3) {
+        // Few groups tell the spread loosely: widened by Student's t for their number (its 95 %
+        // point over the normal one's), so that a figure from few frames is not trusted more
+        // than it deserves.
+        static constexpr std::array<double, kGrupos + 1> kStudent = {0.0,  0.0,  0.0,  2.19, 1.62,
+                                                                     1.42, 1.31, 1.25, 1.21};
         const double media = soma / contados;
-        a.incertezaHz = std::sqrt(std::max(0.0, (contados - 1.0) / contados *
+        a.incertezaHz = kStudent[static_cast<std::size_t>(contados)] *
+                        std::sqrt(std::max(0.0, (contados - 1.0) / contados *
                                                     (soma2 - contados * media * media)));
     } else {
         a.incertezaHz = std::numeric_limits<double>::infinity();

@@ -63,9 +63,12 @@ public:
         double duracao = 0.0;      // seconds between the first and the latest frame counted
     };
     // The line through the frames, forgetting with time constant `tau` seconds back from the
-    // latest frame (frames older than 6 tau are left out). Its uncertainty is the jackknife's,
-    // leaving out one of kGrupos stretches of frames at a time.
-    Ajuste ajustar(double tau) const;
+    // latest frame (frames older than 6 tau are left out); with `curva`, a parabola instead,
+    // whose slope at the latest frame is the frequency of a pitch moving steadily (more
+    // uncertain than the line's, but without its lag). The uncertainty is the jackknife's,
+    // leaving out one of up to kGrupos stretches of frames, each at least half a frame long, at a
+    // time; infinite with fewer than three.
+    Ajuste ajustar(double tau, bool curva = false) const;
 
 private:
     struct Quadro {

@@ -205,34 +205,32 @@ TEST_F(DisplayLoop, DeviationThatIsNotANumberLeavesTheNeedleInPlace) {
 
 // --- Fine reading: cents, 1 degree per cent, "OK" within ±2 cents -------------------------------
 
-TEST_F(DisplayLoop, FineReadingTurnsOneDegreePerCentAndLightsOkWithinTwoCents) {
+TEST_F(DisplayLoop, FineReadingShowsEachFigureAtOnceOneDegreePerCentAndLightsOkWithinTwoCents) {
     laco.setLeitura(LacoExibicao::Leitura::fina);
-    // 3 cents sharp: the needle settles 3 degrees clockwise and "OK" stays off, also while the
-    // needle passes within 2 degrees of the centre on its way.
-    for (int i = 0; i < 60; ++i) {
-        tick(3.0);
-        EXPECT_FALSE(laco.noAlvo()) << i;
-    }
-    EXPECT_NEAR(static_cast<double>(laco.angulo()), -3.0, 1e-3);
+    // The reading comes smoothed already: the needle is where the figure says from the first
+    // tick, 3 cents sharp 3 degrees clockwise, "OK" off.
+    tick(3.0);
+    EXPECT_EQ(laco.angulo(), -3.0L);
     EXPECT_EQ(laco.cents(), 3.0);
-    EXPECT_EQ(laco.corOk(), LacoExibicao::CorOk::branco);
-    EXPECT_FALSE(laco.mensagemVisivel());
+    EXPECT_FALSE(laco.noAlvo());
+    tick(3.004);  // steps of a hundredth of a degree: the needle does not turn for less
+    EXPECT_EQ(laco.angulo(), -3.0L);
 
-    // 1 cent flat: from the first tick within 2 degrees, "OK" one tick later, and the message
-    // once that has lasted more than 1.2 s.
-    int ticks = 0;
-    while (!laco.noAlvo() && ticks < 40) {
-        tick(-1.0);
-        ++ticks;
-    }
-    EXPECT_NEAR(static_cast<double>(laco.angulo()), 1.0 + (-3.0 - 1.0) * std::pow(0.75, ticks),
-                1e-3);
-    EXPECT_LE(std::fabs(static_cast<double>(laco.angulo())), 2.0);
+    // 1 cent flat: in tune on the first tick, "OK" on the second, the message once that has
+    // lasted more than 1.2 s.
+    tick(-1.0);
+    EXPECT_EQ(laco.angulo(), 1.0L);
+    EXPECT_TRUE(laco.noAlvo());
     EXPECT_EQ(laco.corOk(), LacoExibicao::CorOk::branco);
     tick(-1.0);
     EXPECT_EQ(laco.corOk(), LacoExibicao::CorOk::amarelo);
-    for (int i = 0; i < 24; ++i) tick(-1.0);  // 1.25 s after the first in-tune tick
+    for (int i = 0; i < 23; ++i) tick(-1.0);  // 1.2 s after the first in-tune tick: not yet
+    EXPECT_FALSE(laco.mensagemVisivel());
+    tick(-1.0);
     EXPECT_TRUE(laco.mensagemVisivel());
+    tick(2.5);  // one tick out of tune ends it
+    EXPECT_FALSE(laco.mensagemVisivel());
+    EXPECT_EQ(laco.corOk(), LacoExibicao::CorOk::branco);
 }
 
 TEST_F(DisplayLoop, FineReadingToleranceIsTwoCentsEitherSideInclusive) {
@@ -246,15 +244,24 @@ TEST_F(DisplayLoop, FineReadingToleranceIsTwoCentsEitherSideInclusive) {
     }
 }
 
-TEST_F(DisplayLoop, FineReadingKeepsTheEndStopsAndStaysOnNoReading) {
+TEST_F(DisplayLoop, FineReadingStopsAtNinetyDegreesAndRestsAtTheCentreWithoutAReading) {
     laco.setLeitura(LacoExibicao::Leitura::fina);
-    for (int i = 0; i < 40; ++i) tick(300.0);  // far sharp: pinned clockwise
+    tick(300.0);  // far sharp: stopped clockwise
     EXPECT_EQ(laco.angulo(), -90.0L);
-    laco.setAngulo(-5.0L);
+    tick(-95.0);  // far flat: stopped counter-clockwise at once
+    EXPECT_EQ(laco.angulo(), 90.0L);
+    tick(-1.0);
+    ASSERT_TRUE(laco.noAlvo());
+    // Nothing sounds: no figure, not in tune, and the needle glides back to the centre, where
+    // it stops turning.
+    laco.setAngulo(-20.0L);
     tick(std::numeric_limits<double>::quiet_NaN());
-    EXPECT_EQ(laco.angulo(), -5.0L);
+    EXPECT_EQ(laco.angulo(), -15.0L);
     EXPECT_TRUE(std::isnan(laco.cents()));
     EXPECT_FALSE(laco.noAlvo());
+    EXPECT_EQ(laco.corOk(), LacoExibicao::CorOk::branco);
+    for (int i = 0; i < 40; ++i) tick(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(laco.angulo(), 0.0L);
 }
 
 TEST_F(DisplayLoop, ChangingTheReadingStartsTheInTuneStateAfresh) {

@@ -11,7 +11,10 @@
 #   - a tone three analyser bins sharp (84.11 Hz) turns the needle clockwise and never shows it;
 #   - F3 opens the tuning chooser and F2 the setup assistant, whose meter shows the tone's level;
 #   - F4 switches to the fine reading: its dial shows the figure in cents, a tone 3 cents sharp
-#     of E2 leans the needle about 3 degrees clockwise with "OK" off, a tone 1 cent flat lights
+#     of E2 leans the needle about 3 degrees clockwise with "OK" off; an E2 plucked 12 cents
+#     flat and struck again 3 cents sharp shows first about 12 degrees counter-clockwise, then,
+#     within half a second of the second stroke, about 3 clockwise; once it has stopped, the
+#     readout shows no figure and the needle rests at the centre; a tone 1 cent flat lights
 #     "OK"; closed and started again, the program is still in the fine reading;
 # and leaves tessarin-afinado.png, tessarin-desafinado.png, tessarin-fina.png,
 # tessarin-fina-afinado.png, afinacoes.png and assistente.png in the screenshot folder. Exit
@@ -86,14 +89,23 @@ tocar() {
 # 82.41 Hz. 84.11 Hz is bin 125, three bins sharp.
 corda 82.10 "$tmp/afinado.wav"
 corda 84.11 "$tmp/desafinado.wav"
-# The fine reading places the peak between bins and counts cents from E2's 82.4069 Hz. Its
-# tones ring steadily: a stroke inside the analysis window (the last 1.49 s) starts the tone
-# over at another phase, which moves the reading by several cents until the window has passed it.
+# The fine reading counts cents from E2's 82.4069 Hz and reads a note from its stroke on: each
+# of its tones starts sharply out of a moment's silence. tom_firme rings steadily for a minute;
+# dedilhado is a pluck (fundamental and two overtones) fading over its length.
 tom_firme() {
-  sox -n -r 44100 -c 1 -b 16 "$2" synth 60 sine "$1" vol 0.5 2>/dev/null
+  sox -n -r 44100 -c 1 -b 16 "$2" synth 60 sine "$1" vol 0.5 pad 0.3 2>/dev/null
+}
+dedilhado() {
+  sox -n -r 44100 -c 1 -b 16 "$3" synth "$2" sine "$1" sine "$(awk -v f="$1" 'BEGIN{print 2*f}')" \
+    sine "$(awk -v f="$1" 'BEGIN{print 3*f}')" remix 1v0.5,2v0.25,3v0.12 fade t 0.003 "$2" "$2" \
+    2>/dev/null
 }
 tom_firme 82.5497 "$tmp/fina-agudo.wav"    # 3 cents sharp
 tom_firme 82.3593 "$tmp/fina-grave.wav"    # 1 cent flat
+# Plucked 12 cents flat (81.84 Hz), struck again 3 cents sharp after 2.5 s, then silence.
+dedilhado 81.8378 2.5 "$tmp/fina-baixo.wav"
+dedilhado 82.5497 3.0 "$tmp/fina-alto.wav"
+sox "$tmp/fina-baixo.wav" "$tmp/fina-alto.wav" "$tmp/fina-retoque.wav" pad 0.5 4 2>/dev/null
 
 # --- the screen, at 96 dots per inch ------------------------------------------------------------
 sessao_xvfb 1024x768
@@ -238,6 +250,25 @@ ler_fina() {
     sleep 0.5
   done
 }
+# Readings of the fine dial as fast as the screen can be read, for $2 seconds: the window is
+# captured over and over (each picture named after the time it was taken), then read; one line
+# per reading, "<seconds since the start> <needle pixels> <angle> <readout light pixels>".
+acompanhar_fina() {
+  local janela=$1 segundos=$2 inicio agora quadro n angulo amarelo preto texto
+  rm -rf "$tmp/seguida" && mkdir -p "$tmp/seguida"
+  inicio=$(date +%s%N)
+  while :; do
+    agora=$(date +%s%N)
+    [ $(((agora - inicio) / 1000000)) -lt $((segundos * 1000)) ] || break
+    import -display "$DISPLAY" -window "$janela" "$tmp/seguida/$(((agora - inicio) / 1000000)).png" \
+      2>/dev/null || true
+  done
+  for quadro in $(ls "$tmp/seguida" | sort -n); do
+    read -r n angulo amarelo preto texto < <(ler_mostrador_fino "$tmp/seguida/$quadro")
+    awk -v ms="${quadro%.png}" -v n="$n" -v g="$angulo" -v t="$texto" \
+      'BEGIN { printf "%.2f %d %.1f %d\n", ms / 1000, n, g, t }'
+  done
+}
 rm -f "$saida/tessarin-afinado.png" "$saida/tessarin-desafinado.png" "$saida/afinacoes.png" \
   "$saida/assistente.png" "$saida/tessarin-fina.png" "$saida/tessarin-fina-afinado.png"
 
@@ -295,8 +326,11 @@ kill -0 "$programa" 2>/dev/null || falhou "the program ended by itself"
 
 # --- the fine reading (F4) ----------------------------------------------------------------------
 pele() { [ "${TESSARIN_E2E_SEM_PELE:-0}" != 1 ]; }
-tocar "$tmp/fina-agudo.wav"
+parar_tom
+tom_pid=""
 tecla "$principal" F4
+sleep 1
+tocar "$tmp/fina-agudo.wav"
 echo "end-to-end: fine reading, 3 cents sharp (82.55 Hz on string E2):"
 ler_fina "$principal" "$saida/tessarin-fina.png"
 [ "$ok" -eq 0 ] || falhou "3 cents sharp, OK lit in $ok readings"
@@ -305,6 +339,29 @@ if pele; then
     falhou "3 cents sharp, the needle leaned about 3 degrees clockwise in $inclinada of 8 readings"
   [ "$visor" -ge 6 ] || falhou "fine reading, the readout showed a figure in $visor of 8 readings"
 fi
+# A peg turned while the string rang: plucked 12 cents flat, struck again 3 cents sharp.
+parar_tom
+tom_pid=""
+sleep 1
+tocar "$tmp/fina-retoque.wav"
+echo "end-to-end: fine reading, plucked 12 cents flat, struck again 3 cents sharp, then silence:"
+acompanhar_fina "$principal" 10 >"$tmp/retoque.txt"
+awk '{ printf "end-to-end:   %s s: needle %s pixels at %s degrees, readout %s light pixels\n", $1, $2, $3, $4 }' \
+  "$tmp/retoque.txt"
+if pele; then
+  # The last reading of the first note (about 12 degrees counter-clockwise), the first of the
+  # second (about 3 clockwise) after it, and the last readings, well after the end.
+  read -r fim_baixo inicio_alto < <(awk '
+    $2 >= 40 && $3 > 9 && $3 < 15 && !alto { baixo = $1 }
+    $2 >= 40 && $3 > -5 && $3 < -1 && baixo != "" && !alto { alto = $1 }
+    END { print (baixo == "" ? -1 : baixo), (alto == "" ? -1 : alto) }' "$tmp/retoque.txt")
+  echo "end-to-end:   12 cents flat until $fim_baixo s, 3 cents sharp from $inicio_alto s"
+  awk -v b="$fim_baixo" -v a="$inicio_alto" 'BEGIN { exit !(b >= 0 && a >= 0 && a - b <= 0.6) }' ||
+    falhou "struck again 3 cents sharp, the needle did not move from 12 flat to 3 sharp within 0.6 s"
+  repouso=$(awk '$1 >= 9 && $3 > -1 && $3 < 1 && $4 < 15 { n++ } $1 >= 9 { t++ }
+    END { print (t > 0 && n == t) ? 1 : 0 }' "$tmp/retoque.txt")
+  [ "$repouso" -eq 1 ] || falhou "after the note stopped, the readout or the needle did not rest"
+fi
 tocar "$tmp/fina-grave.wav"
 echo "end-to-end: fine reading, 1 cent flat (82.36 Hz on string E2):"
 ler_fina "$principal" "$saida/tessarin-fina-afinado.png"
@@ -312,6 +369,8 @@ ler_fina "$principal" "$saida/tessarin-fina-afinado.png"
 pele && { [ "$perto" -ge 6 ] || falhou "1 cent flat, the needle was near the centre in $perto of 8 readings"; }
 
 # Closed with its close button and started again: still the fine reading.
+parar_tom
+tom_pid=""
 timeout 5 xdotool mousemove --window "$principal" 772 36 click 1 2>/dev/null || true
 for _ in $(seq 100); do kill -0 "$programa" 2>/dev/null || break; sleep 0.05; done
 if kill -0 "$programa" 2>/dev/null; then
@@ -322,6 +381,8 @@ else
   programa=$!
   pids+=($programa)
   if principal=$(janela_de 802x532); then
+    sleep 1
+    tocar "$tmp/fina-grave.wav"
     echo "end-to-end: started again, 1 cent flat:"
     ler_fina "$principal" "$tmp/reinicio.png"
     [ "$ok" -ge 6 ] || falhou "after a restart, OK lit in only $ok of 8 readings"

@@ -17,6 +17,10 @@
 //   RATIO app_cpu_main_moving/realtime      the same over 20 s of a tone alternating between E2
 //   RATIO app_cpu_capture_moving/realtime   and three bins above it every 0.7 s, which keeps the
 //   RATIO app_cpu_moving/realtime           needle moving
+//   RATIO app_cpu_main_fine/realtime        the same three in the fine reading (its own
+//   RATIO app_cpu_capture_fine/realtime     capture in 10 ms buffers, read as they come) on a
+//   RATIO app_cpu_fine/realtime             steady E2
+//   RATIO app_cpu_fine_silence/realtime     the whole program in the fine reading, on silence
 //   RATIO app_cpu_capture_monitor/realtime  at rest again, capturing the null sink's monitor
 //   RATIO app_cpu_monitor/realtime          into which a player with 20 ms of latency plays
 //                                           E2: a source that hands on a piece every few ms
@@ -67,6 +71,8 @@ constexpr int kLargura = 802;
 constexpr int kAltura = 532;
 constexpr const char* kConfiguracoes =
     "[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n";
+constexpr const char* kConfiguracoesFina =
+    "[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\nleituraFina=1\r\n";
 
 constexpr const char* kSoundFonts[] = {
     "/usr/share/sounds/sf2/TimGM6mb.sf2",
@@ -223,8 +229,9 @@ public:
     // `instalado`: the unpacked package's command, from the scratch folder) and waits for its
     // main window.
     std::optional<Tuner> iniciarTuner(const std::vector<std::string>& extra = {},
-                                      bool instalado = false) {
-        std::ofstream(pasta_ + "/app/tessarin.ini", std::ios::binary) << kConfiguracoes;
+                                      bool instalado = false,
+                                      const char* configuracoes = kConfiguracoes) {
+        std::ofstream(pasta_ + "/app/tessarin.ini", std::ios::binary) << configuracoes;
         std::vector<std::string> ambiente = ambiente_;
         ambiente.insert(ambiente.end(), extra.begin(), extra.end());
         ambiente.push_back("XDG_CONFIG_HOME=" + pasta_ + "/config");
@@ -341,6 +348,27 @@ int medirTudo(Banco& banco) {
         std::printf("MEM app_rss_kb %ld\n", picoKb);
         if (pisoKb > 0) std::printf("RATIO app_rss/qt_floor_rss %.2f\n", double(picoKb) / pisoKb);
         std::printf("MEM app_rss_kb_after_note %ld\n", banco.picoAposNota(*tuner));
+        std::fflush(stdout);
+        if (!banco.encerrar(tuner->pid, tuner->janela)) return 1;
+    }
+
+    // The fine reading: its own capture (16-bit, 10 ms buffers) and its reading, on a steady
+    // E2 that starts once the window shows (the reading follows a note from its stroke) and on
+    // silence (no figure, the needle at rest).
+    {
+        banco.ouvir(Microfone::Som::silencio);
+        const auto tuner = banco.iniciarTuner(soundFontPadrao, false, kConfiguracoesFina);
+        if (!tuner) return 1;
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        banco.ouvir(Microfone::Som::mi2);
+        const Medida fina = medir(tuner->pid, "fine reading, steady E2");
+        std::printf("RATIO app_cpu_main_fine/realtime %.4f\n", fina.razao(fina.cpu.principal));
+        std::printf("RATIO app_cpu_capture_fine/realtime %.4f\n", fina.razao(fina.cpu.captura));
+        std::printf("RATIO app_cpu_fine/realtime %.4f\n", fina.razao(fina.cpu.total));
+        banco.ouvir(Microfone::Som::silencio);
+        const Medida silencio = medir(tuner->pid, "fine reading, silence");
+        std::printf("RATIO app_cpu_fine_silence/realtime %.4f\n",
+                    silencio.razao(silencio.cpu.total));
         std::fflush(stdout);
         if (!banco.encerrar(tuner->pid, tuner->janela)) return 1;
     }

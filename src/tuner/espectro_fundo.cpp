@@ -33,10 +33,11 @@ void EspectroFundo::medir(const AnelAmostras& anel, std::int64_t fim) {
         entrada_[static_cast<std::size_t>(i)] = janela_[static_cast<std::size_t>(i)] * anel[primeiro + i];
     std::fill(entrada_.begin() + comprimento_, entrada_.end(), 0.0);
     fft_->transform(entrada_.data());
-    const double peso = medidas_ == 0 ? 1.0 : kPeso;
     for (int k = 0; k <= tamanho_ / 2; ++k) {
         double& m = media_[static_cast<std::size_t>(k)];
-        m += peso * (ganho_ * std::sqrt(fft_->magnitudeSquared(k)) - m);
+        const double novo = ganho_ * std::sqrt(fft_->magnitudeSquared(k));
+        const double peso = medidas_ == 0 ? 1.0 : (novo < m ? kPesoDescendo : kPeso);
+        m += peso * (novo - m);
     }
     ++medidas_;
 }

@@ -2,7 +2,8 @@
 // EspectroFundo: what the band holds while no note sounds: a fan, the room, mains hum and its
 // harmonics, another string still ringing. While the fine reading has no note it transforms
 // the latest frame's worth of samples, under the same window as a frame, every kPassoS, and
-// keeps a running mean of each bin's magnitude (about one second long), scaled as a frame's
+// keeps a running mean of each bin's magnitude (about a second long, and quick to come down: a
+// string still ringing when the reading started fades out of it), scaled as a frame's
 // magnitude is. A note's partial is told from the background by standing well above what the
 // background holds at the partial's own frequency: a partial that sinks to a hum line, or that
 // the reading followed onto one, is no longer the note.
@@ -20,7 +21,8 @@ class RealFft;
 class EspectroFundo {
 public:
     static constexpr double kPassoS = 0.1;
-    static constexpr double kPeso = 0.1;  // of each new spectrum in the running mean
+    static constexpr double kPeso = 0.1;          // of each new spectrum in the running mean...
+    static constexpr double kPesoDescendo = 0.5;  // ...and of one below it
 
     EspectroFundo();
     ~EspectroFundo();

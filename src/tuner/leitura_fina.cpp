@@ -25,6 +25,11 @@ constexpr double kRearme = 3.0;
 constexpr double kAmplitudeMinima = 1e-4;
 // A partial this far below the note's strongest one does not count (-40 dB).
 constexpr double kParcialMinimo = 0.01;
+// Until this age (s) a note's attack may still glide; from kIdadeSemAtaque on, its first
+// kZonaAtaque seconds are left out.
+constexpr double kNotaJovem = 1.0;
+constexpr double kIdadeSemAtaque = 0.75;
+constexpr double kZonaAtaque = 0.25;
 // Too uncertain to read for this many ticks in a row: no figure.
 constexpr double kIncertezaMaxima = 5.0;
 constexpr int kTicksIncertos = 3;
@@ -197,7 +202,7 @@ LeituraFina::Combinacao LeituraFina::combinar(double tau, bool curva) {
     int forte = -1;  // the strongest partial that counts
     for (int k = 0; k < parciais_; ++k) {
         const std::size_t i = static_cast<std::size_t>(k);
-        const RastreadorFase::Ajuste a = rastreadores_[i].ajustar(tau, curva);
+        const RastreadorFase::Ajuste a = rastreadores_[i].ajustar(tau, curva, desdeQuadro_);
         const double fundo = fundo_.magnitude((k + 1) * fundamental_);
         // A partial counts while it stands above the background, near its own peak, and not
         // far below the note's strongest partial (a pure tone has no second one to speak of).
@@ -243,6 +248,12 @@ double LeituraFina::ler() {
     if (!estado_.nota) return estado_.mostrando ? segurado : kNaN;
     if (rastreador().quadros() < 3) return estado_.mostrando ? segurado : kNaN;
 
+    // Once the note rings on, the frames of its attack are left out of every fit: a string's
+    // pitch often glides there.
+    desdeQuadro_ = idade >= kIdadeSemAtaque
+                       ? inicioNota_ + static_cast<std::int64_t>(kZonaAtaque * taxaAnalise_)
+                       : std::numeric_limits<std::int64_t>::min();
+
     // Each partial's amplitude against its peak and the background: the note has faded when
     // none stands out any more.
     bool soa = false;
@@ -260,10 +271,10 @@ double LeituraFina::ler() {
             amplitude >= 0.1 * kAmplitudeMinima)
             soa = true;
     }
-    // The memory: the longest of kTauMinimo, twice that, ... up to kTauMaximo (and the note's
-    // age) whose figure agrees with every shorter one within kConcordancia of their
-    // uncertainties, each taken from a parabola through the phases (the frequency now, even
-    // while it moves). A noisy note is averaged long, since its short figures scatter widely
+    // The memory: the longest of kTauMinimo, twice that, ... up to kTauMaximo whose figure is
+    // more certain than the shorter ones' and agrees with every one of them within
+    // kConcordancia of their uncertainties, each taken from a parabola through the phases (the
+    // frequency now, even while it moves). A noisy note is averaged long, since its short figures scatter widely
     // enough to take the longer ones in; a pitch that moves (an attack relaxing, a peg turning)
     // is followed closely. At that memory the line's figure, steadier, is taken when it agrees
     // with the parabola's.
@@ -280,7 +291,11 @@ double LeituraFina::ler() {
         double de = c.hz - kConcordancia * c.incertezaHz, ate = c.hz + kConcordancia * c.incertezaHz;
         for (double t = 2.0 * tau; t <= kTauMaximo; t *= 2.0) {
             const Combinacao longa = combinar(t, true);
-            if (!longa.valido) break;
+            // Early in a note a longer memory is worth it only when it is more certain: one that
+            // reaches back to a gliding attack scatters more, not less. (Later, the slow beats of
+            // a tone beside the partial make a longer memory look less certain while it is the
+            // better one.)
+            if (!longa.valido || (idade < kNotaJovem && longa.incertezaHz > c.incertezaHz)) break;
             de = std::max(de, longa.hz - kConcordancia * longa.incertezaHz);
             ate = std::min(ate, longa.hz + kConcordancia * longa.incertezaHz);
             if (de > ate) break;

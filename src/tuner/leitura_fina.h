@@ -130,6 +130,7 @@ private:
     double fundamental_ = 0.0;  // the latest estimate of the fundamental, Hz
     std::array<double, kParciais> picoAmplitude_{};
     double tauAnterior_ = 0.0;  // the memory of the previous tick
+    std::int64_t desdeQuadro_ = 0;  // frames centred before this are not fitted
     int ticksIncertos_ = 0;
 
     // What the band holds between notes, and the level at the target every few milliseconds

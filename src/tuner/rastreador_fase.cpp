@@ -121,7 +121,7 @@ struct Somas {
 };
 }  // namespace
 
-RastreadorFase::Ajuste RastreadorFase::ajustar(double tau, bool curva) const {
+RastreadorFase::Ajuste RastreadorFase::ajustar(double tau, bool curva, std::int64_t desde) const {
     Ajuste a;
     if (quadros_ < 3 || !(tau > 0.0)) return a;
     const Quadro& recente = quadro(0);
@@ -132,8 +132,12 @@ RastreadorFase::Ajuste RastreadorFase::ajustar(double tau, bool curva) const {
     for (; usados < quadros_; ++usados) {
         const Quadro& q = quadro(usados);
         const double esquecimento = std::exp(-static_cast<double>(recente.centro - q.centro) * escala);
-        if (esquecimento < kEsquecimentoMinimo) break;
-        pesos_[static_cast<std::size_t>(usados)] = q.potencia * esquecimento;
+        if (esquecimento < kEsquecimentoMinimo || q.centro < desde) break;
+        // A frame counts by its power (a fading partial's noisier phases less), but none by more
+        // than twice the latest frame's: a loud attack, whose pitch often glides, does not
+        // outweigh the note as it rings now.
+        pesos_[static_cast<std::size_t>(usados)] =
+            std::min(q.potencia, kPotenciaMaxima * recente.potencia) * esquecimento;
         total += pesos_[static_cast<std::size_t>(usados)];
     }
     if (usados < 3 || !(total > 0.0)) return a;

@@ -15,7 +15,8 @@
 // The phase of successive frames, unwrapped by predicting each from the previous one at the
 // current frequency, grows linearly with time at the partial's frequency: the frequency is the
 // slope of a weighted least-squares line through them. The weights are the frames' power (a
-// fading partial counts less) times an exponential forgetting of time constant tau: the line
+// fading partial counts less; none more than twice the latest) times an exponential forgetting
+// of time constant tau: the line
 // follows a string whose pitch moves, and tau sets how steady against how quick the figure is.
 // The fit is unbiased for a steady partial.
 //
@@ -23,6 +24,7 @@
 
 #include <complex>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "anel_amostras.h"
@@ -32,6 +34,7 @@ public:
     static constexpr double kPeriodos = 3.0;
     static constexpr int kGrupos = 8;
     static constexpr double kEsquecimentoMinimo = 2.5e-3;  // e^-6
+    static constexpr double kPotenciaMaxima = 2.0;  // a frame's weight, at most, over the latest's
 
     // `taxa`: the analysis rate; `menorHz`: the lowest frequency any string may be set to
     // (sizes the tables); `maxQuadros`: how many frames are kept.
@@ -68,7 +71,9 @@ public:
     // uncertain than the line's, but without its lag). The uncertainty is the jackknife's,
     // leaving out one of up to kGrupos stretches of frames, each at least half a frame long, at a
     // time; infinite with fewer than three.
-    Ajuste ajustar(double tau, bool curva = false) const;
+    // Frames centred before `desde` are left out.
+    Ajuste ajustar(double tau, bool curva = false,
+                   std::int64_t desde = std::numeric_limits<std::int64_t>::min()) const;
 
 private:
     struct Quadro {

@@ -590,12 +590,10 @@ void TformPrincipal::timerTimer() {
 void TformPrincipal::setLeituraFina(bool fina) {
     const bool mudou = fina != leituraFina();
     laco_.setLeitura(fina ? LacoExibicao::Leitura::fina : LacoExibicao::Leitura::classica);
-    if (mudou || !leitura_.taxaCaptura()) {
-        // The two readings capture in formats of their own.
-        const bool capturando = gravador_->State() == TRecorderState::Capturing;
-        if (capturando) pararCaptura();
-        configurarCaptura();
-        if (capturando) iniciarCaptura();
+    // The two readings capture in formats of their own, set as capture starts.
+    if (mudou && gravador_->State() == TRecorderState::Capturing) {
+        pararCaptura();
+        iniciarCaptura();
     }
     lblCents_->clear();
     centsMostrados_ = kSemCents;
@@ -620,6 +618,7 @@ void TformPrincipal::mostrarMostrador() {
 }
 
 bool TformPrincipal::iniciarCaptura() {
+    configurarCaptura();
     // What the fine reading heard before is gone.
     leitura_.reiniciar();
     try {

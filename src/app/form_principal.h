@@ -125,8 +125,9 @@ public:
     const LeituraFina& leitura() const { return leitura_; }
 
     // --- Capture (start-up, and the setup assistant command) --------------------------------
-    // Starts the recorder and then the timer. When the recorder cannot start, the timer stays
-    // off, the message of mostrarErroAudio shows, and the answer is false.
+    // Sets the capture up for the current reading, starts the recorder and then the timer. When
+    // the recorder cannot start, the timer stays off, the message of mostrarErroAudio shows, and
+    // the answer is false.
     bool iniciarCaptura();
     // Stops the timer, stops the recorder and releases its device.
     void pararCaptura();
@@ -243,7 +244,8 @@ private:
     void criarControles();
     void ligarComandos();
     void criarAudio();
-    // Sets the recorder (and the analyser) up for the current reading.
+    // Sets the recorder (and the analyser) up for the current reading; for the fine reading it
+    // asks the device which format it takes.
     void configurarCaptura();
     // Hands the recorder's latest buffer to the fine reading.
     void alimentarLeituraFina();

@@ -25,6 +25,8 @@ constexpr double kRearme = 3.0;
 constexpr double kAmplitudeMinima = 1e-4;
 // A partial this far below the note's strongest one does not count (-40 dB).
 constexpr double kParcialMinimo = 0.01;
+// The reference partial gives way to one this much stronger (6 dB).
+constexpr double kTrocaReferencia = 2.0;
 // Until this age (s) a note's attack may still glide; from kIdadeSemAtaque on, its first
 // kZonaAtaque seconds are left out.
 constexpr double kNotaJovem = 1.0;
@@ -112,6 +114,7 @@ void LeituraFina::iniciarNota(std::int64_t inicio) {
     for (RastreadorFase& r : rastreadores_) r.limpar();
     picoAmplitude_.fill(0.0);
     tauAnterior_ = 0.0;
+    referencia_ = -1;
     ticksIncertos_ = 0;
     estado_.ataque = inicio;
     ++estado_.ataques;
@@ -217,6 +220,12 @@ LeituraFina::Combinacao LeituraFina::combinar(double tau, bool curva) {
         if (forte < 0 || amplitude[i] > amplitude[static_cast<std::size_t>(forte)]) forte = k;
     }
     if (forte < 0) return c;
+    // The note's reference partial changes only for one clearly stronger: partials of a recorded
+    // string may disagree by a few cents, and the figure must not hop between them.
+    if (referencia_ >= 0 && referencia_ != forte && peso[static_cast<std::size_t>(referencia_)] > 0.0 &&
+        amplitude[static_cast<std::size_t>(forte)] < kTrocaReferencia * amplitude[static_cast<std::size_t>(referencia_)])
+        forte = referencia_;
+    c.referencia = forte;
     // The mean by certainty of the partials that agree with the strongest (within 4 of their
     // joint sigmas): one that tells another story (a hum line beside it) is left out.
     const std::size_t f = static_cast<std::size_t>(forte);
@@ -327,6 +336,7 @@ double LeituraFina::ler() {
     }
     if (!c.valido) return estado_.mostrando ? segurado : kNaN;
     fundamental_ = c.hz;
+    referencia_ = c.referencia;
     estado_.parcial = c.parcial;
     estado_.incertezaCents = incerteza;
     if (etapa_ == Etapa::medindo) {

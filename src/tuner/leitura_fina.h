@@ -12,7 +12,8 @@
 // frequency to its phases. The fundamental is the mean of what the partials say (the second's
 // halved), each weighted by its certainty: a weak fundamental, or a hum line beside it, counts
 // for little. A partial that stands near the background, far below the strongest one, or
-// disagrees with the strongest by far more than their uncertainties, does not count at all.
+// disagrees with the strongest (the note's reference, which changes only for one clearly
+// stronger) by far more than their uncertainties, does not count at all.
 //
 // The fit's memory is the longest that agrees with the shorter ones (a noisy note is averaged
 // longer, a moving pitch followed closely), so the figure is as steady as the note allows.
@@ -105,6 +106,7 @@ private:
         bool valido = false;
         double hz = 0.0, incertezaHz = 0.0;
         int parcial = 1;
+        int referencia = -1;  // index of the partial the others were checked against
     };
     Combinacao combinar(double tau, bool curva);
 
@@ -130,6 +132,7 @@ private:
     double fundamental_ = 0.0;  // the latest estimate of the fundamental, Hz
     std::array<double, kParciais> picoAmplitude_{};
     double tauAnterior_ = 0.0;  // the memory of the previous tick
+    int referencia_ = -1;       // the note's reference partial (index), once it has one
     std::int64_t desdeQuadro_ = 0;  // frames centred before this are not fitted
     int ticksIncertos_ = 0;
 

@@ -123,10 +123,13 @@ TEST_F(CapturaFinaTest, OneCentFlatLightsOkAndF4GoesBackToTheClassicCapture) {
     EXPECT_FALSE(form->lblCents()->isVisibleTo(form.get()));
     EXPECT_EQ(form->imgFundoPonteiro()->Picture().cacheKey(),
               form->imgFundoPonteiroClassico()->Picture().cacheKey());
+    // (the capture was stopped here: the format is set as it starts again)
+    ASSERT_TRUE(form->iniciarCaptura());
     EXPECT_EQ(form->gravador().Quality().BitsPerSample(), 8);
     EXPECT_EQ(form->gravador().Quality().Frequency(), 11025);
     EXPECT_EQ(form->gravador().BufSize(), 4069);
     EXPECT_FALSE(form->gravador().ShortPeriods());
+    form->pararCaptura();
     EXPECT_FALSE(mensagemVisivel());
     EXPECT_EQ(corOk(), QColor(Qt::white));
 }

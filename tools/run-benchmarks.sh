@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every benchmark executable of a bench build. Each prints its own RATIO / MEM / LAT / TIME
-# lines (a comparison with its reference measured in the same run); the summary repeats them.
+# Runs every benchmark executable of a bench build. Each prints its own RATIO / MEM / LAT / TIME /
+# CENTS / COUNT lines (a comparison with its reference measured in the same run); the summary
+# repeats them.
 set -euo pipefail
 build=$(cd "$1" && pwd)  # absolute: the runs below change directory
 out=$build/bench-output.txt
@@ -21,4 +22,4 @@ done
 echo
 echo "== summary"
 # Colour codes a reporter may leave at the start of a line are not part of the figures.
-sed 's/\x1b\[[0-9;]*m//g' "$out" | grep -aE '^(RATIO|MEM|LAT|TIME) ' || echo "(no figures printed)"
+sed 's/\x1b\[[0-9;]*m//g' "$out" | grep -aE '^(RATIO|MEM|LAT|TIME|CENTS|COUNT) ' || echo "(no figures printed)"

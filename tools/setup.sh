@@ -48,6 +48,8 @@ TEST_PACKAGES=(
   fluid-soundfont-gm musescore-general-soundfont
   # tests, benchmarks, fuzzing, sanitizers
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libxml2-dev
+  # the fine reading's reference pitch tracker in its benchmark
+  libaubio-dev
   clang libclang-rt-14-dev
   # headless screen, keyboard, screenshots and tones for end-to-end runs
   xvfb x11-apps x11-utils imagemagick xdotool sox libxcb1-dev

@@ -16,8 +16,14 @@
 #     within half a second of the second stroke, about 3 clockwise; once it has stopped, the
 #     readout shows no figure and the needle rests at the centre; a tone 1 cent flat lights
 #     "OK"; closed and started again, the program is still in the fine reading;
+#   - F5 turns the automatic string on: the six strings of standard guitar plucked in a
+#     shuffled order, and A2 40 cents sharp, each select their string on the neck within half a
+#     second and keep it; a note halfway between E2 and A2 stays on one string; and the tuner
+#     plays no stream into the sound server meanwhile; F6 reads middle C in tune; twenty presses
+#     of + set A4 = 442.0 Hz, and an E2 at that pitch reads in tune;
 # and leaves tessarin-afinado.png, tessarin-desafinado.png, tessarin-fina.png,
-# tessarin-fina-afinado.png, afinacoes.png and assistente.png in the screenshot folder. Exit
+# tessarin-fina-afinado.png, tessarin-automatica.png, tessarin-cromatica.png,
+# tessarin-diapasao.png, afinacoes.png and assistente.png in the screenshot folder. Exit
 # status 0: all checks passed; 1: a check failed; 77: this machine cannot run it (no Xvfb, sound
 # server, sox, ImageMagick or xdotool: run tools/setup.sh).
 #
@@ -390,6 +396,111 @@ else
   else
     falhou "the main window did not show again"
   fi
+fi
+
+# --- the automatic string (F5), still in the fine reading ----------------------------------------
+# The six strings of standard guitar plucked in a shuffled order, then A2 40 cents sharp, then
+# twice a note halfway between E2 and A2: each pluck 2.5 s and half a second of silence, so a
+# note starts every 3 s from 0.5 s into the file.
+if kill -0 "$programa" 2>/dev/null && pele; then
+  parar_tom
+  tom_pid=""
+  tecla "$principal" F5
+  sleep 1
+  ordem=(3 0 5 1 4 2 1 6 6)  # string positions; 6: halfway between E2 and A2
+  freqs=(82.4069 110.0000 146.8324 195.9977 246.9417 329.6276 95.2099)
+  partes=()
+  for k in "${!ordem[@]}"; do
+    f=${freqs[${ordem[$k]}]}
+    [ "$k" -eq 6 ] && f=112.5675  # A2 40 cents sharp
+    dedilhado "$f" 2.5 "$tmp/auto$k.wav"
+    sox "$tmp/auto$k.wav" "$tmp/auto-p$k.wav" pad 0.5 0 2>/dev/null
+    partes+=("$tmp/auto-p$k.wav")
+  done
+  sox "${partes[@]}" "$tmp/automatica.wav" 2>/dev/null
+  echo "end-to-end: automatic string, the six strings shuffled, A2 40 cents sharp, two halfway notes:"
+  # Read the neck as fast as the screen allows while the notes play; meanwhile count the
+  # streams the tuner itself plays into the sound server (a reference note would be one).
+  rm -rf "$tmp/neck" && mkdir -p "$tmp/neck"
+  tocar "$tmp/automatica.wav"
+  inicio=$(date +%s%N)
+  fluxos=0
+  while :; do
+    agora=$(date +%s%N)
+    [ $(((agora - inicio) / 1000000)) -lt 28000 ] || break
+    import -display "$DISPLAY" -window "$principal" -crop 130x120+95+330 +repage \
+      "$tmp/neck/$(((agora - inicio) / 1000000)).png" 2>/dev/null || true
+    n=$(pactl list sink-inputs 2>/dev/null | grep -c 'application.process.binary = "tessarin"' || true)
+    fluxos=$((fluxos + n))
+  done
+  # The selected string is drawn in orange: the column of the neck with the most orange pixels.
+  for quadro in $(ls "$tmp/neck" | sort -n); do
+    convert "$tmp/neck/$quadro" txt:- | awk -F'[,:() ]+' -v ms="${quadro%.png}" '
+      BEGIN { split("99 118 138 158 178 197", esquerda, " ") }
+      NR > 1 && $3 > 180 && $4 > 90 && $4 < 200 && $5 < 110 {
+        x = $1 + 95
+        for (p = 1; p <= 6; p++) if (x >= esquerda[p] + 2 && x < esquerda[p] + 15) n[p]++
+      }
+      END {
+        melhor = -1; maior = 20
+        for (p = 1; p <= 6; p++) if (n[p] > maior) { maior = n[p]; melhor = p - 1 }
+        printf "%.2f %d\n", ms / 1000, melhor
+      }'
+  done >"$tmp/automatica.txt"
+  # Per note (from 0.5 s + 3 s k after the player started, plus its quarter-second latency):
+  # when its string was selected for good, and how often the selection changed within it.
+  esperadas=(3 0 5 1 4 2 1)
+  for k in 0 1 2 3 4 5 6; do
+    read -r escolha trocas < <(awk -v de="$(awk -v k=$k 'BEGIN{print 0.75 + 3*k}')" \
+      -v ate="$(awk -v k=$k 'BEGIN{print 0.75 + 3*k + 2.4}')" -v certa="${esperadas[$k]}" '
+      $1 >= de && $1 <= ate {
+        if (anterior != "" && $2 != anterior) trocas++
+        anterior = $2
+        if ($2 == certa && !dentro) desde = $1
+        dentro = ($2 == certa)
+      }
+      END { printf "%s %d\n", dentro ? sprintf("%.2f", desde - de) : "never", trocas }' \
+      "$tmp/automatica.txt")
+    echo "end-to-end:   note $k (string ${esperadas[$k]}): selected after $escolha s, $trocas changes"
+    [ "$escolha" != never ] && awk -v s="$escolha" 'BEGIN { exit !(s <= 0.5) }' ||
+      falhou "automatic string: string ${esperadas[$k]} was not selected within half a second ($escolha)"
+  done
+  # The two halfway notes: one string, the same all along.
+  halfway=$(awk '$1 >= 22.25 && $1 <= 27.0 && $2 >= 0 { v[$2]++ } END { n = 0; for (s in v) n++; print n }' \
+    "$tmp/automatica.txt")
+  echo "end-to-end:   halfway between E2 and A2: $halfway string(s) selected"
+  [ "$halfway" -eq 1 ] || falhou "automatic string: a note halfway between two strings flickered"
+  echo "end-to-end:   streams of the tuner in the sound server meanwhile: $fluxos"
+  [ "$fluxos" -eq 0 ] || falhou "automatic string: the tuner sounded a note while selecting"
+  import -display "$DISPLAY" -window "$principal" "$saida/tessarin-automatica.png"
+
+  # Any note (F6): middle C, 261.63 Hz, is read in tune.
+  parar_tom
+  tom_pid=""
+  tecla "$principal" F6
+  tom_firme 261.6256 "$tmp/do4.wav"
+  sleep 1
+  tocar "$tmp/do4.wav"
+  echo "end-to-end: chromatic reading, C4 (261.63 Hz):"
+  ler_fina "$principal" "$saida/tessarin-cromatica.png"
+  [ "$ok" -ge 6 ] || falhou "chromatic, C4 lit OK in only $ok of 8 readings"
+  [ "$perto" -ge 6 ] || falhou "chromatic, C4: the needle was near the centre in $perto of 8 readings"
+  [ "$visor" -ge 6 ] || falhou "chromatic, C4: the readout showed a figure in $visor of 8 readings"
+
+  # The concert pitch at 442.0 Hz (twenty presses of +), back to the strings: E2 at 442 in tune.
+  parar_tom
+  tom_pid=""
+  tecla "$principal" F6
+  tecla "$principal" F5
+  for _ in $(seq 20); do tecla "$principal" plus; done
+  tom_firme 82.7815 "$tmp/mi2-442.wav"
+  sleep 1
+  tocar "$tmp/mi2-442.wav"
+  echo "end-to-end: A4 = 442.0 Hz, E2 at 442 (82.78 Hz):"
+  ler_fina "$principal" "$saida/tessarin-diapasao.png"
+  [ "$ok" -ge 6 ] || falhou "at A4 = 442, E2 lit OK in only $ok of 8 readings"
+  parar_tom
+  tom_pid=""
 fi
 
 if [ "$falhas" -gt 0 ]; then

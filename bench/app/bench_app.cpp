@@ -18,7 +18,7 @@
 //   RATIO app_cpu_capture_moving/realtime   and three bins above it every 0.7 s, which keeps the
 //   RATIO app_cpu_moving/realtime           needle moving
 //   RATIO app_cpu_main_fine/realtime        the same three in the fine reading (its own
-//   RATIO app_cpu_capture_fine/realtime     capture in 10 ms buffers, read as they come) on a
+//   RATIO app_cpu_capture_fine/realtime     capture in 20 ms buffers, read as they come) on a
 //   RATIO app_cpu_fine/realtime             steady E2
 //   RATIO app_cpu_fine_silence/realtime     the whole program in the fine reading, on silence
 //   RATIO app_cpu_capture_monitor/realtime  at rest again, capturing the null sink's monitor
@@ -352,7 +352,7 @@ int medirTudo(Banco& banco) {
         if (!banco.encerrar(tuner->pid, tuner->janela)) return 1;
     }
 
-    // The fine reading: its own capture (16-bit, 10 ms buffers) and its reading, on a steady
+    // The fine reading: its own capture (16-bit, 20 ms buffers) and its reading, on a steady
     // E2 that starts once the window shows (the reading follows a note from its stroke) and on
     // silence (no figure, the needle at rest).
     {

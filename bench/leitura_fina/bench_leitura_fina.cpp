@@ -125,9 +125,12 @@ void imprimirGrupo(const std::vector<Linha>& linhas, const std::string& rotulo,
     std::printf("TIME fine_settle3_ms[%s%smedian] %s\n", r, sep, ms(mediana(s3)).c_str());
     std::printf("TIME fine_offline_settle1_ms[%s%smedian] %s\n", r, sep, ms(mediana(s1off)).c_str());
     std::printf("TIME yin_settle1_ms[%s%smedian] %s\n", r, sep, ms(mediana(y1)).c_str());
+    // No ratio where either median never settles: "0" or "inf" would read as a figure.
     const double razao = mediana(s1) / mediana(y1);
+    const bool comparavel = std::isfinite(mediana(s1)) && std::isfinite(mediana(y1));
     std::printf("RATIO fine_settle1/yin_settle1%s%s%s %s\n", rotulo.empty() ? "" : "[", r,
-                rotulo.empty() ? "" : "]", std::isfinite(razao) ? cents(razao).c_str() : "inf");
+                rotulo.empty() ? "" : "]",
+                comparavel ? cents(razao).c_str() : "n/a (a median never settles)");
     std::printf("CENTS fine_steady_sd[%s%smedian] %s\n", r, sep, cents(mediana(sd)).c_str());
     std::printf("CENTS yin_steady_sd[%s%smedian] %s\n", r, sep, cents(mediana(ysd)).c_str());
     std::printf("COUNT fine_never_settled[%s] %d of %d\n", rotulo.empty() ? "synthetic" : r, nunca, n);

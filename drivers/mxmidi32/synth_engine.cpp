@@ -113,7 +113,7 @@ bool SynthEngine::send(std::uint8_t status, std::uint8_t data1, std::uint8_t dat
             fluid_synth_key_pressure(synth_, channel, d1, d2);
             return true;
         case 0xB0:
-            fluid_synth_cc(synth_, channel, d1, d2);
+            if (!tuningController(channel, d1, d2)) fluid_synth_cc(synth_, channel, d1, d2);
             return true;
         case 0xC0:
             // With dynamic sample loading this loads the program's samples now (and lets go of
@@ -152,18 +152,55 @@ bool SynthEngine::noteOn(int channel, int key, int velocity) {
     fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, channel);
     if (preset == nullptr) return false;  // no instrument: nothing would sound
     KeyCorrection correction;  // no trim
+    double offset = 0.0;
     if (channel != kDrumChannel) {
         const int bank = fluid_preset_get_banknum(preset);
         const int program = fluid_preset_get_num(preset);
         const auto c = bank == kDrumBank ? std::nullopt : corrections_.get(bank, program, key);
-        tuneKey(channel, key, c ? c->tuning : 100.0 * key);
+        // The synthesiser moves a pitch by whole cents exactly; the rest goes to the trim.
+        const double tuning = tuningCents(channel);
+        const double whole = std::round(tuning);
+        tuneKey(channel, key, (c ? c->tuning : 100.0 * key) + whole);
+        offset = tuning - whole;
         if (c) correction = *c;
     }
     // Between two blocks of the audio thread, so that the trim's clock starts with the note.
     std::lock_guard guard(noteLock_);
     note_ = correction;
+    noteOffset_ = offset;
     ++notes_;
     return fluid_synth_noteon(synth_, channel, key, velocity) == FLUID_OK;
+}
+
+bool SynthEngine::tuningController(int channel, int controller, int value) {
+    Rpn& r = rpn_[static_cast<std::size_t>(channel)];
+    switch (controller) {
+        case 101:
+            r.msb = value;
+            return false;
+        case 100:
+            r.lsb = value;
+            return false;
+        case 121:  // reset all controllers: no parameter selected; the tunings stay
+            r.msb = r.lsb = 127;
+            return false;
+        case 6:
+        case 38:
+            break;
+        default:
+            return false;
+    }
+    if (r.msb != 0 || (r.lsb != 1 && r.lsb != 2)) return false;
+    if (r.lsb == 1)
+        r.fine = controller == 6 ? (value << 7) | (r.fine & 0x7F) : (r.fine & ~0x7F) | value;
+    else if (controller == 6)
+        r.coarse = value;
+    return true;
+}
+
+double SynthEngine::tuningCents(int channel) const {
+    const Rpn& r = rpn_[static_cast<std::size_t>(channel)];
+    return 100.0 * (r.coarse - 64) + 100.0 * (r.fine - 8192) / 8192.0;
 }
 
 void SynthEngine::tuneKey(int channel, int key, double pitch) {
@@ -202,6 +239,7 @@ void SynthEngine::render(std::int16_t* interleaved, int frames) {
     std::lock_guard guard(noteLock_);
     if (notes_ != heardNotes_) {
         playing_ = note_;
+        playingOffset_ = noteOffset_;
         heardNotes_ = notes_;
         framesSinceNote_ = 0;
     }
@@ -210,7 +248,8 @@ void SynthEngine::render(std::int16_t* interleaved, int frames) {
     // The trim follows the note in small steps, whatever the size of the output's blocks.
     for (int done = 0; done < frames;) {
         const int n = std::min(kTrimStepFrames, frames - done);
-        const double cents = playing_.trimAt(static_cast<double>(framesSinceNote_) / kAudioRate);
+        const double cents =
+            playing_.trimAt(static_cast<double>(framesSinceNote_) / kAudioRate) + playingOffset_;
         if (cents != trim_.cents()) trim_.setCents(cents);
         trim_.process(left_.data() + done, right_.data() + done, n,
                       [this](float* l, float* r, int count) {

@@ -7,6 +7,11 @@
 // kit on channel 10). Every pitched note is placed at its equal-tempered pitch (A4 = 440 Hz):
 // the whole cents through the channel's key tuning, the rest (the last fraction of a cent, and
 // how the latest note's pitch moves as it rings) by trimming the output.
+//
+// A channel's tuning (the registered parameters channel coarse tuning, in semitones, and
+// channel fine tuning, within a semitone either way to 1/8192 of it) moves its notes from that
+// pitch: it is taken by the engine instead of the synthesiser, its whole cents added to the
+// key tuning and its fraction to the trim, so that a note stays as exact as without it.
 
 #include <fluidsynth.h>
 
@@ -48,6 +53,10 @@ private:
     bool noteOn(int channel, int key, int velocity);
     void wantHeldPresets();
     void tuneKey(int channel, int key, double pitch);
+    // A controller that selects or sets a channel's tuning; true when the engine took it.
+    bool tuningController(int channel, int controller, int value);
+    // The channel's tuning in cents.
+    double tuningCents(int channel) const;
 
     fluid_settings_t* settings_;
     fluid_synth_t* synth_;
@@ -57,17 +66,26 @@ private:
     // Each channel's key tuning (cents per key) as last handed to the synthesiser.
     std::array<std::array<double, 128>, 16> tuning_{};
     std::array<bool, 16> tuned_{};
+    // Registered parameter selected on each channel (127, 127: none) and the two tunings,
+    // as sent (fine: 14 bits, 8192 none; coarse: 64 none).
+    struct Rpn {
+        int msb = 127, lsb = 127;
+        int fine = 8192, coarse = 64;
+    };
+    std::array<Rpn, 16> rpn_{};
     // The latest note's correction, handed to the audio thread, whose trim follows it from that
     // note's start (a count of notes tells it a new one began). A note starts, and the audio
     // thread renders a block, under the lock: the trim's clock starts with the note's sound.
     std::mutex noteLock_;
     KeyCorrection note_;
+    double noteOffset_ = 0.0;  // the fraction of a cent of the channel's tuning
     unsigned notes_ = 0;
     bool resetPending_ = false;  // voices cut by reset() may not have been let go yet
 
     // Audio thread only.
     unsigned heardNotes_ = 0;
     KeyCorrection playing_;
+    double playingOffset_ = 0.0;
     long long framesSinceNote_ = 0;
     FineTrim trim_;
     std::vector<float> left_, right_;

@@ -102,10 +102,14 @@ TformPrincipal::TformPrincipal(Opcoes opcoes, QWidget* parent)
     configuracoes_ = std::make_unique<ConfiguracoesUsuario>();
     estimador_.setTipoSistema(configuracoes_->getTipoSistema());
     setLeituraFina(configuracoes_->getLeituraFina());
+    cordaAutomatica_ = configuracoes_->getCordaAutomatica();
+    leituraCromatica_ = configuracoes_->getLeituraCromatica();
     // 10. The tunings, and the one saved last time.
     if (!carregarAfinacoes()) return;
-    // 11. The current tuning on screen.
+    // 11. The current tuning on screen, at the saved concert pitch (which also tunes the
+    // reference notes and sets the fine reading up for the modes).
     aplicarAfinacao();
+    setDiapasao(configuracoes_->getDiapasao());
     construida_ = true;
 }
 
@@ -295,6 +299,7 @@ void TformPrincipal::criarControles() {
     imgBtnAfinacoesI_ = guardado("imgBtnAfinacoesI", QPixmap());
     imgFundoPonteiroClassico_ = guardado("imgFundoPonteiroClassico", QPixmap());
     imgFundoPonteiroFino_ = guardado("imgFundoPonteiroFino", QPixmap());
+    criarControlesSeguir();
 }
 
 void TformPrincipal::aplicarIdioma() {
@@ -307,6 +312,7 @@ void TformPrincipal::aplicarIdioma() {
     lblTextoPonteiro_->setText(textoQt(texto(kSecao, "lblTextoPonteiro")));
     autoDimensionar(*lblTextoPonteiro_);
     lblCordaAfinada_->setText(textoQt(texto(kSecao, "lblCordaAfinada")));
+    mostrarModos();
     btnMinimizar_->setToolTip(textoQt(texto(kSecao, "hintBtnMinimizar")));
     btnAjuda_->setToolTip(textoQt(texto(kSecao, "hintBtnAjuda")));
     btnSair_->setToolTip(textoQt(texto(kSecao, "hintBtnSair")));
@@ -355,7 +361,7 @@ TformPrincipal::FormatoCaptura TformPrincipal::formatoCapturaFina() {
         if (gravador_->FormatSupported(taxa, 1, 16)) {
             f.taxa = taxa;
             f.bits = 16;
-            f.quadrosPorBuffer = taxa / 100;
+            f.quadrosPorBuffer = taxa / 50;
             break;
         }
     }
@@ -366,7 +372,7 @@ void TformPrincipal::configurarCaptura() {
     TAudioLineParameters& formato = gravador_->Quality();
     if (leituraFina()) {
         // The analyser rests: nothing reads its spectrum, and a transform of 16384 samples for
-        // every 10 ms buffer would cost the most of all.
+        // every 20 ms buffer would cost the most of all.
         fft_->setSource(nullptr);
         const FormatoCaptura f = formatoCapturaFina();
         formato.setFrequency(f.taxa);
@@ -383,8 +389,8 @@ void TformPrincipal::configurarCaptura() {
         fft_->setBufSize(EstimadorAfinacao::kTamanhoFFT);
         gravador_->setBufSize(EstimadorAfinacao::kTamanhoBuffer);
     }
-    if (afinacaoAtual_ != nullptr)
-        leitura_.setAlvo(afinacaoAtual_->getFrequencia(estimador_.cordaSelecionada()));
+    if (afinacaoAtual_ != nullptr && !leitura_.livre())
+        leitura_.setAlvo(alvoCorda(estimador_.cordaSelecionada()));
 }
 
 void TformPrincipal::alimentarLeituraFina() {
@@ -460,8 +466,7 @@ void TformPrincipal::aplicarAfinacao() {
 
     if (afinacaoAtual_ != nullptr) desmarcarCorda();
     afinacaoAtual_ = &nova;
-    estimador_.setAfinacao(afinacaoAtual_);
-    estimador_.calcularDesvios();
+    atualizarAfinacaoDiapasao();
 
     const bool seis = n == 6;
     const bool quatro = n == 4;
@@ -486,6 +491,8 @@ void TformPrincipal::aplicarAfinacao() {
     lblTipoAfinacao_->setText(textoQt(afinacaoAtual_->getTipoAfinacao()));
     lblTipoAfinacao_->move(kEsquerdaRotulosAfinacao, lblTipoAfinacao_->y());
     ajustarRotulo(*lblTipoAfinacao_, kLarguraRotuloAfinacao);
+    // The automatic string chooses among the new strings.
+    aplicarModos();
 }
 
 int TformPrincipal::posicaoCorda(int s) const {
@@ -496,8 +503,8 @@ int TformPrincipal::posicaoCorda(int s) const {
 void TformPrincipal::selecionarCorda(int s) {
     if (afinacaoAtual_ == nullptr || s < 0 || s >= afinacaoAtual_->getNumeroCordas()) return;
     estimador_.setCordaSelecionada(s);
-    // The fine reading starts afresh on the string's target.
-    leitura_.setAlvo(afinacaoAtual_->getFrequencia(s));
+    // The fine reading starts afresh on the string's target (the free reading finds its own).
+    if (!leitura_.livre()) leitura_.setAlvo(alvoCorda(s));
     lblCordaSelecionada_->setText(
         textoQt(texto(kSecao, "lblCordaSelecionada") + " " + afinacaoAtual_->getNomeNota(s)));
     const int p = posicaoCorda(s);
@@ -522,6 +529,8 @@ void TformPrincipal::imagemCordaClick(QWidget* sender) {
     desmarcarCorda();
     saidaMidi_->silenciar();
     estimador_.setCordaSelecionada(s);
+    // The automatic string takes its choice up again at the next stroke, from this string.
+    seletor_.esquecer();
     // Note on, channel 0, full velocity; the next choice of string cuts it (no note off).
     const bool soou = saidaMidi_->enviarMensagem(
         0x90, static_cast<std::uint8_t>(afinacaoAtual_->getNotaMIDI(s)), 127);
@@ -580,7 +589,10 @@ void TformPrincipal::timerTimer() {
                           : laco_.timerTimer(assistenteAtivo, estimador_, *fft_);
     if (!tick) return;
     imgPonteiro_->setAngle(laco_.angulo());
-    if (leituraFina()) mostrarCents(laco_.cents());
+    if (leituraFina()) {
+        mostrarCents(laco_.cents());
+        seguirNota();
+    }
     definirCorOk(LacoExibicao::rgb(laco_.corOk()));
     if (lblCordaAfinada_->isVisibleTo(this) != laco_.mensagemVisivel())
         lblCordaAfinada_->setVisible(laco_.mensagemVisivel());
@@ -602,6 +614,8 @@ void TformPrincipal::setLeituraFina(bool fina) {
     // A change of reading starts the in-tune state afresh.
     definirCorOk(LacoExibicao::rgb(laco_.corOk()));
     lblCordaAfinada_->setVisible(laco_.mensagemVisivel());
+    // The automatic string and the chromatic reading are the fine reading's.
+    aplicarModos();
 }
 
 void TformPrincipal::mostrarCents(double cents) {
@@ -652,6 +666,9 @@ void TformPrincipal::closeEvent(QCloseEvent* event) {
     if (construida_) {
         const Idioma* idioma = GerenciadorIdiomas::getInstancia()->getIdiomaAtual();
         configuracoes_->setLeituraFina(leituraFina());
+        configuracoes_->setCordaAutomatica(cordaAutomatica_);
+        configuracoes_->setLeituraCromatica(leituraCromatica_);
+        configuracoes_->setDiapasao(diapasao_);
         const bool salvas = configuracoes_->salvar(
             gerenciadorAfinacoes_->getIndiceAtual(), estimador_.tipoSistema(),
             idioma != nullptr ? idioma->getNome() : ConfiguracoesUsuario::getIdioma());

@@ -20,11 +20,14 @@
 #include <string>
 #include <vector>
 
+#include <optional>
+
+#include "afinacao.h"
 #include "estimador_afinacao.h"
 #include "laco_exibicao.h"
 #include "leitura_fina.h"
+#include "seletor_alvo.h"
 
-class Afinacao;
 class MovimentoJanela;
 class QDialog;
 class ConfiguracoesUsuario;
@@ -114,7 +117,7 @@ public:
     void alternarLeitura() { setLeituraFina(!leituraFina()); }
 
     // The capture format of the fine reading: 16-bit mono at the first of 44100, 48000, 22050
-    // and 11025 Hz that the device takes, in buffers of 10 ms delivered as they fill; the
+    // and 11025 Hz that the device takes, in buffers of 20 ms delivered as they fill; the
     // classic format (8-bit, 11025 Hz) when it takes none of them.
     struct FormatoCaptura {
         int taxa = EstimadorAfinacao::kTaxaAmostragem;
@@ -123,6 +126,31 @@ public:
     };
     FormatoCaptura formatoCapturaFina();
     const LeituraFina& leitura() const { return leitura_; }
+
+    // --- Following the player (fprincipal_seguir.cpp) -----------------------------------------
+    // The automatic string, in the fine reading: the tuner finds which string of the tuning is
+    // sounding at each stroke (SeletorAlvo over the strings' targets) and selects it as a click
+    // would, without its reference note; a click or a key still selects and plays a string,
+    // and the next stroke is looked at afresh. F5, or a click on its line below the dial.
+    bool cordaAutomatica() const { return cordaAutomatica_; }
+    void setCordaAutomatica(bool ligada);
+    // The chromatic reading, in the fine reading: any note from E1 to C7 is read against its
+    // nearest equal-tempered note, named below the neck with its octave. F6, or its line.
+    bool leituraCromatica() const { return leituraCromatica_; }
+    void setLeituraCromatica(bool ligada);
+    // Whether the fine reading finds the note itself (one of the two above is on).
+    bool leituraLivre() const { return leituraFina() && (cordaAutomatica_ || leituraCromatica_); }
+    // The concert pitch, A4 in tenths of a hertz (4000 to 4800; 4400 by default): every
+    // string's target, the chromatic reading and the reference notes follow it, in both
+    // readings. Plus and Minus step it by 0.1 Hz, Page Up and Page Down by 1 Hz, Home returns
+    // it to 440.0; so do the "+" and "-" beside its line below the dial.
+    int diapasao() const { return diapasao_; }
+    void setDiapasao(int decimos);
+    // A string's target at the concert pitch.
+    double alvoCorda(int s) const;
+    // The note the chromatic reading shows, with its octave ("C4", "F♯4 / G♭4"; natural names
+    // from the language's "nomesNotas"); empty while it has none.
+    QString notaCromatica() const;
 
     // --- Capture (start-up, and the setup assistant command) --------------------------------
     // Sets the capture up for the current reading, starts the recorder and then the timer. When
@@ -142,7 +170,8 @@ public:
     // --- Commands ----------------------------------------------------------------------------
     // Space plays the selected string again, Left and Right select and play the previous and
     // the next string (wrapping), F1 help, F2 the setup assistant, F3 the tuning chooser, F4
-    // the reading (classic or fine). False for any other key.
+    // the reading (classic or fine), F5 the automatic string, F6 the chromatic reading, Plus,
+    // Minus, Page Up, Page Down and Home the concert pitch. False for any other key.
     bool FormKeyDown(int tecla);
     // Closes the window (the settings are saved on close).
     void btnSairClick();
@@ -200,6 +229,13 @@ public:
     QLabel* lblCents() const { return lblCents_; }
     TRotateImage* imgPonteiro() const { return imgPonteiro_; }
     QLabel* lblCordaAfinada() const { return lblCordaAfinada_; }
+    QLabel* lblCordaAutomatica() const { return lblCordaAutomatica_; }
+    QLabel* lblLeituraCromatica() const { return lblLeituraCromatica_; }
+    QLabel* lblDiapasao() const { return lblDiapasao_; }
+    TImage* btnCordaAutomatica() const { return btnCordaAutomatica_; }
+    TImage* btnLeituraCromatica() const { return btnLeituraCromatica_; }
+    TImage* btnDiapasaoMenos() const { return btnDiapasaoMenos_; }
+    TImage* btnDiapasaoMais() const { return btnDiapasaoMais_; }
     TImage* btnAssistente() const { return btnAssistente_; }
     TImage* btnAfinacoes() const { return btnAfinacoes_; }
     TImage* btnAjuda() const { return btnAjuda_; }
@@ -242,6 +278,17 @@ protected:
 
 private:
     void criarControles();
+    // The lines of the three modes below the dial, and their click areas.
+    void criarControlesSeguir();
+    // Their texts, in the current language and state.
+    void mostrarModos();
+    // Sets the fine reading up for the modes: the selected string's target, or the free
+    // reading with the chooser of the mode.
+    void aplicarModos();
+    // One tick of the free reading: the string it found selected, or the note it reads named.
+    void seguirNota();
+    // The current tuning at the concert pitch, for the classic estimator.
+    void atualizarAfinacaoDiapasao();
     void ligarComandos();
     void criarAudio();
     // Sets the recorder (and the analyser) up for the current reading; for the fine reading it
@@ -284,6 +331,13 @@ private:
     QDialog* formAfinacoes_ = nullptr;
     MovimentoJanela* movimento_ = nullptr;
     bool doubleBuffering_ = false;
+    bool cordaAutomatica_ = false;
+    bool leituraCromatica_ = false;
+    int diapasao_ = 4400;
+    int diapasaoCanal_ = 4400;  // the concert pitch the reference notes' channel is tuned to
+    SeletorAlvo seletor_;
+    std::optional<Afinacao> afinacaoDiapasao_;
+    int notaMostrada_ = -1;  // the chromatic note named below the neck
     std::uint32_t corOk_ = 0;
     long centsMostrados_ = kSemCents;  // the figure shown, in tenths of a cent
 
@@ -307,6 +361,15 @@ private:
     QLabel* lblCents_ = nullptr;
     TRotateImage* imgPonteiro_ = nullptr;
     QLabel* lblCordaAfinada_ = nullptr;
+    QLabel* lblCordaAutomatica_ = nullptr;
+    QLabel* lblLeituraCromatica_ = nullptr;
+    QLabel* lblDiapasao_ = nullptr;
+    QLabel* lblDiapasaoMenos_ = nullptr;
+    QLabel* lblDiapasaoMais_ = nullptr;
+    TImage* btnCordaAutomatica_ = nullptr;
+    TImage* btnLeituraCromatica_ = nullptr;
+    TImage* btnDiapasaoMenos_ = nullptr;
+    TImage* btnDiapasaoMais_ = nullptr;
     TImage* btnAssistente_ = nullptr;
     TImage* btnAfinacoes_ = nullptr;
     TImage* btnAjuda_ = nullptr;

@@ -83,6 +83,28 @@ bool TformPrincipal::FormKeyDown(int tecla) {
         case Qt::Key_F4:
             alternarLeitura();
             return true;
+        case Qt::Key_F5:
+            setCordaAutomatica(!cordaAutomatica());
+            return true;
+        case Qt::Key_F6:
+            setLeituraCromatica(!leituraCromatica());
+            return true;
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:  // the plus key without Shift
+            setDiapasao(diapasao() + 1);
+            return true;
+        case Qt::Key_Minus:
+            setDiapasao(diapasao() - 1);
+            return true;
+        case Qt::Key_PageUp:
+            setDiapasao(diapasao() + 10);
+            return true;
+        case Qt::Key_PageDown:
+            setDiapasao(diapasao() - 10);
+            return true;
+        case Qt::Key_Home:
+            setDiapasao(4400);
+            return true;
         default:
             return false;
     }

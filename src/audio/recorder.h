@@ -50,7 +50,7 @@ public:
     int BufSize() const override { return bufSize_; }
     void setBufSize(int frames);
 
-    // Whether the device hands over what it captured every 10 ms (WAVE_SHORT_PERIODS) rather
+    // Whether the device hands over what it captured every 20 ms (WAVE_SHORT_PERIODS) rather
     // than every 50 ms: for small buffers that must arrive as soon as they are full. Writing
     // closes the device; the next Start() uses the new value.
     bool ShortPeriods() const { return shortPeriods_; }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -80,7 +81,10 @@ void ConfiguracoesUsuario::setLocal(const std::string& pasta, const std::string&
 
 std::string ConfiguracoesUsuario::caminhoArquivo() {
     // The program file has no extension on Linux: the settings file is its name plus ".ini".
-    const std::string nome = "/" + nomePrograma() + ".ini";
+    // Appended piece by piece: "/" + a string trips a false -Wrestrict in GCC 12's optimiser.
+    std::string nome = "/";
+    nome += nomePrograma();
+    nome += ".ini";
     const std::string programa = pastaPrograma();
     if (folderWritable(programa)) return programa + nome;
     return userConfigDir() + "/" + kPastaUsuario + nome;
@@ -108,9 +112,41 @@ ConfiguracoesUsuario::ConfiguracoesUsuario() {
         afinacaoSelecionada_ = afinacao;
         tipoSistema_ = tipo;
     }
-    int fina = 0;
-    leituraFina_ = converterInteiro(lerValorIni(caminho, kSecao, "leituraFina", "0"), fina) &&
-                   fina == 1;
+    const auto ligado = [&caminho](const char* chave) {
+        int valor = 0;
+        return converterInteiro(lerValorIni(caminho, kSecao, chave, "0"), valor) && valor == 1;
+    };
+    leituraFina_ = ligado("leituraFina");
+    cordaAutomatica_ = ligado("cordaAutomatica");
+    leituraCromatica_ = ligado("leituraCromatica");
+    int diapasao = kDiapasaoPadrao;
+    if (lerDiapasao(lerValorIni(caminho, kSecao, "diapasao", "440.0"), diapasao))
+        diapasao_ = diapasao;
+}
+
+void ConfiguracoesUsuario::setDiapasao(int decimos) {
+    diapasao_ = std::clamp(decimos, kDiapasaoMenor, kDiapasaoMaior);
+}
+
+std::string ConfiguracoesUsuario::textoDiapasao(int decimos) {
+    const int d = std::clamp(decimos, kDiapasaoMenor, kDiapasaoMaior);
+    return std::to_string(d / 10) + "." + std::to_string(d % 10);
+}
+
+bool ConfiguracoesUsuario::lerDiapasao(const std::string& texto, int& decimos) {
+    // Digits, then optionally a point and one digit: "442", "442.0", "415.3".
+    const std::size_t ponto = texto.find('.');
+    const std::string inteira = texto.substr(0, ponto);
+    const std::string fracao = ponto == std::string::npos ? "0" : texto.substr(ponto + 1);
+    const auto digitos = [](const std::string& s, std::size_t maximo) {
+        return !s.empty() && s.size() <= maximo &&
+               s.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (!digitos(inteira, 3) || !digitos(fracao, 1)) return false;
+    const int valor = std::stoi(inteira) * 10 + (fracao[0] - '0');
+    if (valor < kDiapasaoMenor || valor > kDiapasaoMaior) return false;
+    decimos = valor;
+    return true;
 }
 
 bool ConfiguracoesUsuario::salvar(int afinacaoSelecionada, int tipoSistema,
@@ -121,7 +157,12 @@ bool ConfiguracoesUsuario::salvar(int afinacaoSelecionada, int tipoSistema,
     const std::string texto = "[geral]\r\nidioma=" + idioma +
                               "\r\nafinacaoSelecionada=" + std::to_string(afinacaoSelecionada) +
                               "\r\ntipoSistema=" + std::to_string(tipoSistema) + "\r\n" +
-                              (leituraFina_ ? "leituraFina=1\r\n" : "");
+                              (leituraFina_ ? "leituraFina=1\r\n" : "") +
+                              (cordaAutomatica_ ? "cordaAutomatica=1\r\n" : "") +
+                              (leituraCromatica_ ? "leituraCromatica=1\r\n" : "") +
+                              (diapasao_ != kDiapasaoPadrao
+                                   ? "diapasao=" + textoDiapasao(diapasao_) + "\r\n"
+                                   : std::string());
     const std::string caminho = caminhoArquivo();
     // The user's configuration folder may not exist yet.
     if (!makeFolders(caminho.substr(0, caminho.rfind('/')))) return false;

@@ -6,11 +6,16 @@
 //   afinacaoSelecionada=<index of the selected tuning>
 //   tipoSistema=<frequency correction: 1 adds one bin, 2 subtracts one, other values none>
 //   leituraFina=1   (only while the fine reading is chosen; absent or any other value: classic)
+//   cordaAutomatica=1   (only while the tuner finds the string played; absent: off)
+//   leituraCromatica=1  (only while the fine reading reads any note; absent: off)
+//   diapasao=442.0      (A4 in Hz, only when it is not 440.0; absent, unreadable or outside
+//                        400.0 to 480.0: 440.0)
 //
 // Reading never fails: a missing file, section or key gives the defaults (empty name, 0, 0), and
 // a tuning index or system type that is no decimal integer sets both numbers to 0. Writing
 // replaces the whole file with those lines (CR LF each; the last only while the fine reading is
-// chosen), or says that it could not.
+// chosen, and the three after it only when they differ from the defaults), or says that it
+// could not. A value read as its default is written back as such.
 //
 // Where the file lives: beside the program when the program's folder takes new files (a
 // portable folder, such as the build's or an unpacked copy); otherwise, as for an installed
@@ -35,6 +40,24 @@ public:
     // The needle's reading: fine (cents between bins) or classic (whole bins, the default).
     bool getLeituraFina() const { return leituraFina_; }
     void setLeituraFina(bool fina) { leituraFina_ = fina; }
+    // The tuner finds which string is played.
+    bool getCordaAutomatica() const { return cordaAutomatica_; }
+    void setCordaAutomatica(bool ligada) { cordaAutomatica_ = ligada; }
+    // The fine reading reads any note against its nearest equal-tempered note.
+    bool getLeituraCromatica() const { return leituraCromatica_; }
+    void setLeituraCromatica(bool ligada) { leituraCromatica_ = ligada; }
+    // The concert pitch, A4, in tenths of a hertz: kDiapasaoMenor to kDiapasaoMaior.
+    static constexpr int kDiapasaoPadrao = 4400;
+    static constexpr int kDiapasaoMenor = 4000;
+    static constexpr int kDiapasaoMaior = 4800;
+    int getDiapasao() const { return diapasao_; }
+    // Outside the range: the nearest end of it.
+    void setDiapasao(int decimos);
+    // "442.0" for 4420: the settings' and the window's way of writing it.
+    static std::string textoDiapasao(int decimos);
+    // The concert pitch written as a decimal number of hertz with at most one decimal (a point)
+    // within the range; false for anything else.
+    static bool lerDiapasao(const std::string& texto, int& decimos);
     // The settings file's name without its folder.
     std::string getNomeArquivo() const;
 
@@ -53,6 +76,9 @@ private:
     int afinacaoSelecionada_ = 0;
     int tipoSistema_ = 0;
     bool leituraFina_ = false;
+    bool cordaAutomatica_ = false;
+    bool leituraCromatica_ = false;
+    int diapasao_ = kDiapasaoPadrao;
 };
 
 // A decimal integer, optionally signed, that fits in 32 bits; false for anything else.

@@ -87,8 +87,12 @@ Idioma* GerenciadorIdiomas::selecionarIdioma(const std::string& nome) {
     if (it != nomesIdiomas_.end())
         return carregarIdioma(static_cast<int>(it - nomesIdiomas_.begin()));
 
-    mostrarMensagem("The language you have selected was not found. Please, select another one.",
-                    kTituloInternacionalizacao);
+    // No name at all is a first start: the user has selected nothing yet, and the chooser comes
+    // straight away.
+    if (!nome.empty())
+        mostrarMensagem(
+            "The language you have selected was not found. Please, select another one.",
+            kTituloInternacionalizacao);
     if (escolherIdioma()) return idiomaAtual_.get();
     if (!terminacaoSolicitada()) {
         mostrarMensagem(

@@ -40,7 +40,8 @@ public:
     GerenciadorIdiomas& operator=(const GerenciadorIdiomas&) = delete;
 
     // Makes the language of that display name (ASCII case ignored, first match) current; when
-    // there is none, tells the user and lets them choose. Returns the current language, or null
+    // there is none, tells the user and lets them choose (an empty name, a first start, goes
+    // to the chooser without a message). Returns the current language, or null
     // when none could be made current (the user was told and termination was requested).
     // A language file that cannot be read raises EFOpenError.
     Idioma* selecionarIdioma(const std::string& nome);

@@ -39,8 +39,9 @@ snd_pcm_format_t sampleFormat(unsigned bits) {
 // second of device buffer absorbs a busy owner thread.
 constexpr unsigned kPeriodMicroseconds = 50000;
 constexpr unsigned kBufferMicroseconds = 500000;
-// Opened with WAVE_SHORT_PERIODS: a quick reading wants what was captured within 10 ms.
-constexpr unsigned kShortPeriodMicroseconds = 10000;
+// Opened with WAVE_SHORT_PERIODS: a quick reading wants what was captured within 20 ms (the
+// display's ticks are 50 ms apart; 10 ms periods cost twice the wake-ups for no earlier figure).
+constexpr unsigned kShortPeriodMicroseconds = 20000;
 
 MMRESULT configure(snd_pcm_t* pcm, const CaptureFormat& f, bool defaultDevice) {
     snd_pcm_hw_params_t* hw;

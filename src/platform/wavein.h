@@ -53,9 +53,9 @@ constexpr DWORD WAVE_FORMAT_QUERY = 0x0001;  // only ask whether the format is a
 constexpr DWORD CALLBACK_TYPEMASK = 0x00070000;
 constexpr DWORD CALLBACK_NULL = 0x00000000;
 constexpr DWORD CALLBACK_WINDOW = 0x00010000;  // dwCallback is an HWND
-// Ours, not Windows': the device hands over what it captured every 10 ms instead of every
-// 50 ms, for a reading that must follow the sound closely (it wakes the capture five times as
-// often).
+// Ours, not Windows': the device hands over what it captured every 20 ms instead of every
+// 50 ms, for a reading that must follow the sound closely (it wakes the capture two and a half
+// times as often).
 constexpr DWORD WAVE_SHORT_PERIODS = 0x00000100;
 
 // Notifications posted to the window.

@@ -27,11 +27,10 @@ double EstimativaGrossa::magnitude(double hz) const {
                     magnitudes_[static_cast<std::size_t>(k + 1)]);
 }
 
-EstimativaGrossa::Resultado EstimativaGrossa::estimar(const float* amostras, int n,
-                                                      double menorHz, double maiorHz) {
-    Resultado r;
-    n = std::min(n, maxAmostras_);
-    if (n < 16 || !(menorHz > 0.0) || !(maiorHz > menorHz) || maiorHz >= 0.45 * taxa_) return r;
+bool EstimativaGrossa::transformar(const float* amostras, int n, double menorHz,
+                                   double maiorHz) {
+    if (n < 16 || !(menorHz > 0.0) || !(maiorHz > menorHz) || maiorHz >= 0.45 * taxa_)
+        return false;
     for (int i = 0; i < n; ++i) {
         const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * (i + 0.5) / n);
         entrada_[static_cast<std::size_t>(i)] = w * amostras[i];
@@ -40,7 +39,13 @@ EstimativaGrossa::Resultado EstimativaGrossa::estimar(const float* amostras, int
     fft_->transform(entrada_.data());
     for (int k = 0; k <= tamanho_ / 2; ++k)
         magnitudes_[static_cast<std::size_t>(k)] = std::sqrt(fft_->magnitudeSquared(k));
+    return true;
+}
 
+EstimativaGrossa::Resultado EstimativaGrossa::estimar(const float* amostras, int n,
+                                                      double menorHz, double maiorHz) {
+    n = std::min(n, maxAmostras_);
+    if (!transformar(amostras, n, menorHz, maiorHz)) return Resultado{};
     // The candidate whose partials carry the most.
     const double passo = 0.25 * taxa_ / tamanho_;
     double melhor = 0.0, f0 = 0.0;
@@ -53,7 +58,34 @@ EstimativaGrossa::Resultado EstimativaGrossa::estimar(const float* amostras, int
             f0 = f;
         }
     }
-    if (!(melhor > 0.0)) return r;
+    return melhor > 0.0 ? refinar(f0) : Resultado{};
+}
+
+EstimativaGrossa::Resultado EstimativaGrossa::estimarLivre(const float* amostras, int n,
+                                                           double menorHz, double maiorHz) {
+    n = std::min(n, maxAmostras_);
+    if (!transformar(amostras, n, menorHz, maiorHz)) return Resultado{};
+    // Each candidate scores its partials less what lies halfway between them, the k-th
+    // weighted by 1/sqrt(k). Half the pitch finds the partials too, but also the empty places
+    // between them, and its own partials weigh less; twice the pitch loses the odd partials it
+    // steps over. The grid is a quarter of the padded bin or 1/8 cent, whichever is coarser.
+    const double passoMinimo = 0.25 * taxa_ / tamanho_;
+    double melhor = 0.0, f0 = 0.0;
+    for (double f = menorHz; f <= maiorHz; f += std::max(passoMinimo, f * 7.2e-5)) {
+        const int parciais = std::min(kParciais, static_cast<int>(0.45 * taxa_ / f));
+        double soma = 0.0;
+        for (int k = 1; k <= parciais; ++k)
+            soma += (magnitude(k * f) - magnitude((k - 0.5) * f)) / std::sqrt(static_cast<double>(k));
+        if (soma > melhor) {
+            melhor = soma;
+            f0 = f;
+        }
+    }
+    return melhor > 0.0 ? refinar(f0) : Resultado{};
+}
+
+EstimativaGrossa::Resultado EstimativaGrossa::refinar(double f0) const {
+    Resultado r;
 
     int parcial = 1;
     double maisForte = 0.0;

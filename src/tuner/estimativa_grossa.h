@@ -41,8 +41,15 @@ public:
     // The `n` samples of `amostras` (at most maxAmostras), for a string that may sound from
     // `menorHz` to `maiorHz`.
     Resultado estimar(const float* amostras, int n, double menorHz, double maiorHz);
+    // The same over a wide range, for a note of unknown pitch (no string selected): the
+    // candidate is scored so that neither half nor twice its pitch wins (see the source).
+    Resultado estimarLivre(const float* amostras, int n, double menorHz, double maiorHz);
 
 private:
+    // Windows and transforms the stretch; false when it cannot be looked at.
+    bool transformar(const float* amostras, int n, double menorHz, double maiorHz);
+    // The partial to follow and its frequency, for the fundamental f0.
+    Resultado refinar(double f0) const;
     // Magnitude at `hz`: the greater of the two padded bins around it.
     double magnitude(double hz) const;
 

@@ -54,11 +54,12 @@ void LeituraFina::preparar(int taxaCaptura) {
     trecho_.assign(static_cast<std::size_t>(grossa_.maxAmostras()), 0.0f);
     for (RastreadorFase& r : rastreadores_) r.preparar(taxaAnalise_, kMenorHz, 4096);
     fundo_.preparar(taxaAnalise_, maiorQuadro);
+    detectorLivre_.preparar(taxaAnalise_, kLivreMenorHz);
     setAlvo(alvo_);
     reiniciar();
 }
 
-void LeituraFina::setAlvo(double hz) {
+void LeituraFina::configurarBanda(double hz) {
     alvo_ = hz > 0.0 && std::isfinite(hz) ? hz : 0.0;
     menorHz_ = std::max(alvo_ * (1.0 - kFaixa), kMenorHz);
     maiorHz_ = std::max(alvo_ * (1.0 + kFaixa), menorHz_);
@@ -66,6 +67,18 @@ void LeituraFina::setAlvo(double hz) {
     detector_.preparar(taxaAnalise_, menorHz_);
     for (RastreadorFase& r : rastreadores_) r.configurar(menorHz_);
     fundo_.configurar(rastreador().janela(), rastreador().comprimento(), rastreador().ganho());
+}
+
+void LeituraFina::setLivre(Escolha escolha) {
+    escolha_ = std::move(escolha);
+    ataqueLivre_ = -1;
+    if (taxaAnalise_ > 0) detectorLivre_.preparar(taxaAnalise_, kLivreMenorHz);
+    setAlvo(0.0);
+}
+
+void LeituraFina::setAlvo(double hz) {
+    configurarBanda(hz);
+    if (taxaAnalise_ == 0) return;
     etapa_ = Etapa::silencio;
     proximoNivel_ = proximoFundo_ = anel_.total();
     armado_ = true;
@@ -76,6 +89,8 @@ void LeituraFina::reiniciar() {
     anel_.limpar();
     decimador_.preparar(decimador_.fator());
     detector_.limpar();
+    detectorLivre_.limpar();
+    ataqueLivre_ = -1;
     for (RastreadorFase& r : rastreadores_) r.limpar();
     fundo_.limpar();
     etapa_ = Etapa::silencio;
@@ -85,7 +100,7 @@ void LeituraFina::reiniciar() {
 }
 
 void LeituraFina::acrescentar(const float* amostras, int n) {
-    if (taxaAnalise_ == 0 || alvo_ <= 0.0) return;
+    if (taxaAnalise_ == 0 || (alvo_ <= 0.0 && !livre())) return;
     while (n > 0) {
         const int pedaco = std::min(n, kPedaco);
         const int m = decimador_.processar(amostras, pedaco, decimadas_.data());
@@ -94,7 +109,13 @@ void LeituraFina::acrescentar(const float* amostras, int n) {
         if (m == 0) continue;
         const std::int64_t primeiro = anel_.total();
         anel_.acrescentar(decimadas_.data(), m);
-        if (detector_.processar(decimadas_.data(), m, primeiro)) iniciarNota(detector_.ataque());
+        if (livre()) {
+            if (detectorLivre_.processar(decimadas_.data(), m, primeiro))
+                ataqueLivre_ = detectorLivre_.ataque();
+            if (ataqueLivre_ >= 0) localizarNota();
+        } else if (detector_.processar(decimadas_.data(), m, primeiro)) {
+            iniciarNota(detector_.ataque());
+        }
         medirFundo();
         if (etapa_ == Etapa::aguardando) tentarEstimativaGrossa();
         if (etapa_ == Etapa::medindo || etapa_ == Etapa::mostrando) fazerQuadros();
@@ -118,6 +139,31 @@ void LeituraFina::iniciarNota(std::int64_t inicio) {
     ticksIncertos_ = 0;
     estado_.ataque = inicio;
     ++estado_.ataques;
+}
+
+void LeituraFina::localizarNota() {
+    const auto inicio =
+        ataqueLivre_ + static_cast<std::int64_t>(std::lround(kAtaqueMinimoS * taxaAnalise_));
+    const int n = std::min(static_cast<int>(kLivreS * taxaAnalise_), grossa_.maxAmostras());
+    if (anel_.total() < inicio + n) return;
+    const std::int64_t ataque = ataqueLivre_;
+    ataqueLivre_ = -1;
+    if (!anel_.contem(inicio, n)) return;
+    anel_.copiar(inicio, n, trecho_.data());
+    const double maior = std::min(kLivreMaiorHz, 0.44 * taxaAnalise_);
+    const EstimativaGrossa::Resultado r =
+        grossa_.estimarLivre(trecho_.data(), n, kLivreMenorHz, maior);
+    if (!r.valido) return;
+    const double alvo = escolha_(r.hzParcial / r.parcial);
+    if (!(alvo > 0.0)) return;
+    // Another target: its band, and the background measured afresh for it; a figure against
+    // the old target is not held.
+    if (alvo != alvo_) {
+        configurarBanda(alvo);
+        etapa_ = Etapa::silencio;
+        estado_.mostrando = false;
+    }
+    iniciarNota(ataque);
 }
 
 void LeituraFina::tentarEstimativaGrossa() {
@@ -167,8 +213,8 @@ void LeituraFina::medirFundo() {
         proximoFundo_ += static_cast<std::int64_t>(EspectroFundo::kPassoS * taxaAnalise_);
         if (fim - comprimento >= fimNota_) fundo_.medir(anel_, fim);
     }
-    // A note that grows without a stroke.
-    while (proximoNivel_ <= total) {
+    // A note that grows without a stroke (only where the target is known beforehand).
+    while (!livre() && proximoNivel_ <= total) {
         const std::int64_t fim = proximoNivel_;
         proximoNivel_ += static_cast<std::int64_t>(kPassoNivelS * taxaAnalise_);
         if (!anel_.contem(fim - comprimento, comprimento)) continue;
@@ -255,6 +301,9 @@ double LeituraFina::ler() {
     if (etapa_ != Etapa::mostrando && estado_.mostrando && idade > kSeguraS)
         estado_.mostrando = false;
     if (!estado_.nota) return estado_.mostrando ? segurado : kNaN;
+    // A stroke whose note is still to be found: the frames now hold its attack, and the figure
+    // shown stays as it is until the new note is read.
+    if (livre() && ataqueLivre_ >= 0) return estado_.mostrando ? segurado : kNaN;
     if (rastreador().quadros() < 3) return estado_.mostrando ? segurado : kNaN;
 
     // Once the note rings on, the frames of its attack are left out of every fit: a string's
@@ -349,5 +398,15 @@ double LeituraFina::ler() {
     }
     estado_.mostrando = true;
     estado_.hz = c.hz;
+    // The free reading follows a pitch that has left its target to the next one (asked with
+    // figures good enough to show only: an early, uncertain one could be tens of cents off).
+    if (livre() && incerteza <= kIncertezaTardia) {
+        const double alvo = escolha_(c.hz);
+        if (alvo > 0.0 && alvo != alvo_) {
+            alvo_ = alvo;
+            menorHz_ = std::max(alvo_ * (1.0 - kFaixa), kMenorHz);
+            maiorHz_ = std::max(alvo_ * (1.0 + kFaixa), menorHz_);
+        }
+    }
     return 1200.0 * std::log2(estado_.hz / alvo_);
 }

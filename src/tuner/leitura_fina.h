@@ -27,10 +27,17 @@
 // stroke (a bowed string) is taken up once it stands well above that background; whatever
 // sounds from the moment the reading starts is taken for the background until a stroke.
 //
+// The free reading has no string selected: each stroke's note is found over the whole range
+// (EstimativaGrossa::estimarLivre, from kLivreMenorHz to kLivreMaiorHz) once kLivreS of it has
+// sounded, and is read against the target a chooser gives for its pitch; the chooser is asked
+// again at each tick, so that a pitch that has clearly left its target is read against the
+// next one. Strokes are then found over the whole range too.
+//
 // Prepared once; adding samples and reading allocate nothing.
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -67,6 +74,16 @@ public:
     // The selected string's target in Hz; the reading starts afresh. 0 or less: no string.
     void setAlvo(double hz);
     double alvo() const { return alvo_; }
+    // The free reading: `escolha` gives the target (Hz) a pitch (Hz) is read against, 0 for
+    // none; the reading starts afresh without a target. An empty chooser ends the free
+    // reading (the next setAlvo names the string).
+    using Escolha = std::function<double(double hz)>;
+    static constexpr double kLivreMenorHz = 38.0;   // E1 a quarter tone and more flat
+    static constexpr double kLivreMaiorHz = 2150.0;  // C7 a quarter tone and more sharp
+    static constexpr double kLivreS = 0.15;  // of the note looked at to find it
+    void setLivre(Escolha escolha);
+    bool livre() const { return static_cast<bool>(escolha_); }
+
     // Forgets every sample (capture started again).
     void reiniciar();
 
@@ -97,6 +114,10 @@ private:
     enum class Etapa { silencio, aguardando, medindo, mostrando };
 
     void iniciarNota(std::int64_t inicio);
+    // The band of a target, keeping the samples and the stage.
+    void configurarBanda(double hz);
+    // The free reading: finds the note of the latest stroke once enough of it has sounded.
+    void localizarNota();
     void tentarEstimativaGrossa();
     void fazerQuadros();
     void medirFundo();
@@ -143,6 +164,11 @@ private:
     std::int64_t proximoFundo_ = 0;
     std::int64_t fimNota_ = 0;  // where the latest note faded
     bool armado_ = true;        // the level has been near the background since that note
+
+    // The free reading.
+    Escolha escolha_;
+    DetectorAtaque detectorLivre_;
+    std::int64_t ataqueLivre_ = -1;  // a stroke whose note is still to be found
 
     Estado estado_;
 };

@@ -3,6 +3,7 @@
 // that works (the mapper first, then the devices in their numbering), selects the first program
 // and sends single short messages on it. With no output open it stays silent, without a message.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +35,16 @@ public:
     void selecionarPrograma(std::uint8_t canal, std::uint8_t programa);
     // Stops every sounding note; the selected program stays. Nothing while closed.
     void silenciar();
+    // Moves the channel's notes by `cents` from equal temperament at A4 = 440 Hz (the concert
+    // pitch): the registered parameters channel coarse tuning (whole semitones) and channel
+    // fine tuning (the rest, within a semitone either way, to 1/8192 of a semitone), then no
+    // parameter selected. Limited to ±6300 cents.
+    void afinarCanal(std::uint8_t canal, double cents);
+    // The messages afinarCanal sends.
+    struct Mensagem {
+        std::uint8_t status, dado1, dado2;
+    };
+    static std::array<Mensagem, 9> mensagensAfinacao(std::uint8_t canal, double cents);
 
     bool estaAberta() const { return saida_->IsOpen(); }
     // The device last tried at construction (-1 is the mapper).

@@ -127,6 +127,47 @@ private:
 // An installed program's folder takes no new files (a folder that does not exist stands in for
 // it here, root being allowed to write anywhere else): the settings go to the user's
 // configuration folder, which is created on the first save and read on the next start.
+TEST_F(ConfiguracoesUsuarioTest, TheFollowingModesAndTheConcertPitchFallBackAndAreWrittenBackValid) {
+    // Hostile or out-of-range concert pitches read as 440.0 Hz; good ones to the tenth.
+    for (const auto& [valor, decimos] :
+         {std::pair{"442.0", 4420}, {" 415.3 ", 4153}, {"400", 4000}, {"480.0", 4800},
+          {"399.9", 4400}, {"480.1", 4400}, {"442.05", 4400}, {"-442", 4400}, {"4420", 4400},
+          {"442,0", 4400}, {"1e3", 4400}, {".5", 4400}, {"442.", 4400}, {"nan", 4400},
+          {"99999999999999999999", 4400}, {"", 4400}}) {
+        escrever(std::string("[geral]\r\ndiapasao=") + valor + "\r\ncordaAutomatica=" + valor +
+                 "\r\n");
+        const ConfiguracoesUsuario c;
+        EXPECT_EQ(c.getDiapasao(), decimos) << valor;
+        EXPECT_FALSE(c.getCordaAutomatica()) << valor;
+    }
+    escrever("[geral]\r\nidioma=English\r\ndiapasao=500\r\ncordaAutomatica=1\r\n"
+             "leituraCromatica=1\r\n");
+    ConfiguracoesUsuario c;
+    EXPECT_TRUE(c.getCordaAutomatica());
+    EXPECT_TRUE(c.getLeituraCromatica());
+    EXPECT_EQ(c.getDiapasao(), ConfiguracoesUsuario::kDiapasaoPadrao);
+    // The bad value is not kept: the file is written back with the defaults' lines absent.
+    c.setCordaAutomatica(false);
+    ASSERT_TRUE(c.salvar(0, 0, "English"));
+    EXPECT_EQ(pasta.ler("tessarin.ini"),
+              "[geral]\r\nidioma=English\r\nafinacaoSelecionada=0\r\ntipoSistema=0\r\n"
+              "leituraCromatica=1\r\n");
+    c.setDiapasao(4421);
+    c.setLeituraFina(true);
+    ASSERT_TRUE(c.salvar(0, 0, "English"));
+    const ConfiguracoesUsuario relida;
+    EXPECT_EQ(relida.getDiapasao(), 4421);
+    EXPECT_TRUE(relida.getLeituraFina());
+    EXPECT_TRUE(relida.getLeituraCromatica());
+    EXPECT_NE(pasta.ler("tessarin.ini").find("diapasao=442.1\r\n"), std::string::npos);
+    // Setting outside the range takes its nearest end.
+    c.setDiapasao(1);
+    EXPECT_EQ(c.getDiapasao(), ConfiguracoesUsuario::kDiapasaoMenor);
+    c.setDiapasao(99999);
+    EXPECT_EQ(c.getDiapasao(), ConfiguracoesUsuario::kDiapasaoMaior);
+    EXPECT_EQ(ConfiguracoesUsuario::textoDiapasao(4153), "415.3");
+}
+
 TEST_F(ConfiguracoesUsuarioTest, AProgramFolderThatTakesNoFilesSendsThemToTheUsersConfiguration) {
     Variaveis variaveis;
     const std::string configuracao = pasta.arquivo("config");

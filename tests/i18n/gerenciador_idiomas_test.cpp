@@ -96,11 +96,11 @@ TEST_F(GerenciadorIdiomasTest, SavedNameSelectsFirstMatchIgnoringCase) {
     EXPECT_EQ(g->getIdiomaAtual(), idioma);
 }
 
-TEST_F(GerenciadorIdiomasTest, UnknownNameAsksTheUser) {
+TEST_F(GerenciadorIdiomasTest, UnknownNameAsksTheUserAFirstStartOnlyChooses) {
     pasta.escrever("a.idm", idm("English"));
     pasta.escrever("b.idm", idm("Español"));
     const auto g = criar(1);
-    Idioma* idioma = g->selecionarIdioma("");
+    Idioma* idioma = g->selecionarIdioma("Klingon");
     ASSERT_NE(idioma, nullptr);
     EXPECT_EQ(idioma->getNome(), "Español");
     ASSERT_EQ(mensagens.size(), 1u);
@@ -110,6 +110,15 @@ TEST_F(GerenciadorIdiomasTest, UnknownNameAsksTheUser) {
     EXPECT_EQ(escolhas[0].first, (std::vector<std::string>{"English", "Español"}));
     EXPECT_EQ(escolhas[0].second, -1);
     EXPECT_FALSE(terminacaoSolicitada());
+
+    // No saved name: the chooser, and no box saying a selection was not found.
+    mensagens.clear();
+    escolhas.clear();
+    const auto primeira = criar(0);
+    ASSERT_NE(primeira->selecionarIdioma(""), nullptr);
+    EXPECT_EQ(primeira->getIdiomaAtual()->getNome(), "English");
+    EXPECT_TRUE(mensagens.empty());
+    EXPECT_EQ(escolhas.size(), 1u);
 }
 
 TEST_F(GerenciadorIdiomasTest, ALanguageHeadedInAnyCaseIsSavedByTheNameThatFindsItAgain) {

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -32,13 +33,14 @@ constexpr double kSilencioAntes = 0.3;  // seconds before the stroke
 
 class CapturaFinaTest : public ::testing::Test {
 protected:
-    // A pluck of E2 `cents` from its target, ringing `segundos`, then silence until `total`
-    // seconds; the window starts in the fine reading (as saved) and captures it up to
-    // `ateSegundos` of the material.
-    void iniciar(double cents, double segundos, double total, double ateSegundos) {
+    // A pluck of E2 (or MIDI `nota` at A4 = `la4`) `cents` from its pitch, ringing `segundos`,
+    // then silence until `total` seconds; the window starts in the fine reading (as saved,
+    // with the `extra` settings lines) and captures it up to `ateSegundos` of the material.
+    void iniciar(double cents, double segundos, double total, double ateSegundos, int nota = 40,
+                 double la4 = 440.0, const std::string& extra = "") {
         std::mt19937 aleatorio(5);
         testkit::Pluck p;
-        p.hz = testkit::hzNota(40) * std::pow(2.0, cents / 1200.0);
+        p.hz = SeletorAlvo::hzNota(nota, la4) * std::pow(2.0, cents / 1200.0);
         p.segundos = segundos;
         p.decaimento = 60.0;  // a string that barely fades: the same note wherever it stops
         std::vector<float> x(static_cast<std::size_t>(kSilencioAntes * kTaxa), 0.0f);
@@ -56,7 +58,7 @@ protected:
                                "infile \""
                             << tom << "\" format \"raw\" }\n";
         ::setenv("ALSA_CONFIG_PATH", ("/usr/share/alsa/alsa.conf:" + conf).c_str(), 1);
-        ambiente.escreverConfiguracoes("[geral]\r\nidioma=English\r\nleituraFina=1\r\n");
+        ambiente.escreverConfiguracoes("[geral]\r\nidioma=English\r\nleituraFina=1\r\n" + extra);
 
         form = std::make_unique<TformPrincipal>(ambiente.opcoes());
         ASSERT_TRUE(form->construida());
@@ -88,12 +90,12 @@ protected:
     double segundosLidos = 0.0;
 };
 
-TEST_F(CapturaFinaTest, APluckThreeCentsSharpReadsThreeDegreesWithoutOkInSixteenBitTenMsBuffers) {
-    iniciar(3.0, 15.0, 15.5, kSilencioAntes + 1.0);
-    // The fine reading's own capture: 16-bit, 44100 Hz, 10 ms buffers handed over as they fill.
+TEST_F(CapturaFinaTest, APluckThreeCentsSharpReadsThreeDegreesWithoutOkInSixteenBitTwentyMsBuffers) {
+    iniciar(3.0, 40.0, 40.5, kSilencioAntes + 1.0);
+    // The fine reading's own capture: 16-bit, 44100 Hz, 20 ms buffers handed over as they fill.
     EXPECT_EQ(form->gravador().Quality().BitsPerSample(), 16);
     EXPECT_EQ(form->gravador().Quality().Frequency(), kTaxa);
-    EXPECT_EQ(form->gravador().BufSize(), kTaxa / 100);
+    EXPECT_EQ(form->gravador().BufSize(), kTaxa / 50);
     EXPECT_TRUE(form->gravador().ShortPeriods());
     EXPECT_EQ(form->leitura().estado().ataques, 1);
 
@@ -108,7 +110,7 @@ TEST_F(CapturaFinaTest, APluckThreeCentsSharpReadsThreeDegreesWithoutOkInSixteen
 }
 
 TEST_F(CapturaFinaTest, OneCentFlatLightsOkAndF4GoesBackToTheClassicCapture) {
-    iniciar(-1.0, 15.0, 15.5, kSilencioAntes + 1.0);
+    iniciar(-1.0, 40.0, 40.5, kSilencioAntes + 1.0);
     tick();
     EXPECT_EQ(form->lblCents()->text(), QString::fromUtf8("-1.0 \u00A2"));
     tick();
@@ -136,7 +138,7 @@ TEST_F(CapturaFinaTest, OneCentFlatLightsOkAndF4GoesBackToTheClassicCapture) {
 
 TEST_F(CapturaFinaTest, WhenTheNoteHasStoppedTheFigureGoesAndTheNeedleRestsAtTheCentre) {
     // A note 8 cents flat that stops after half a second, then silence.
-    iniciar(-8.0, 0.5, 15.0, 2.0);
+    iniciar(-8.0, 0.5, 40.0, 2.0);
     tick();
     EXPECT_EQ(form->lblCents()->text(), QString());
     EXPECT_EQ(corOk(), QColor(Qt::white));
@@ -146,7 +148,7 @@ TEST_F(CapturaFinaTest, WhenTheNoteHasStoppedTheFigureGoesAndTheNeedleRestsAtThe
 }
 
 TEST_F(CapturaFinaTest, ASteadyFigureRepaintsNothing) {
-    iniciar(3.0, 15.0, 15.5, kSilencioAntes + 1.0);
+    iniciar(3.0, 40.0, 40.5, kSilencioAntes + 1.0);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     RegistroPinturas pinturas(*form);
     tick();
@@ -159,3 +161,51 @@ TEST_F(CapturaFinaTest, ASteadyFigureRepaintsNothing) {
 }
 
 }  // namespace
+
+TEST_F(CapturaFinaTest, TheAutomaticStringSelectsTheStringPlayedWithoutSoundingIt) {
+    // A2 played 40 cents sharp while E2 is selected: A2 is selected, silently, and read.
+    iniciar(40.0, 40.0, 40.5, kSilencioAntes + 1.0, 45, 440.0, "cordaAutomatica=1\r\n");
+    ASSERT_TRUE(form->cordaAutomatica());
+    ambiente.midi.clear();
+    for (int t = 0; t < 3; ++t) tick();
+    EXPECT_EQ(form->cordaSelecionada(), 1);
+    EXPECT_EQ(form->lblCordaSelecionada()->text(), QStringLiteral("String: A"));
+    EXPECT_EQ(form->lblCents()->text(), QString::fromUtf8("+40.0 \u00A2"));
+    for (const std::string& linha : ambiente.midi.lines())
+        EXPECT_EQ(linha.find("PutMidiOut 100 90"), std::string::npos) << linha;
+    EXPECT_EQ(form->lblCordaAutomatica()->text().left(1), QStringLiteral("\u25CF"));
+    // F5 again: the selected string is read, as a click chose it.
+    form->FormKeyDown(Qt::Key_F5);
+    EXPECT_FALSE(form->cordaAutomatica());
+    EXPECT_FALSE(form->leitura().livre());
+    EXPECT_NEAR(form->leitura().alvo(), testkit::hzNota(45), 1e-9);
+}
+
+TEST_F(CapturaFinaTest, TheChromaticReadingNamesMiddleCAndReadsItWithinHalfACent) {
+    iniciar(0.0, 40.0, 40.5, kSilencioAntes + 1.0, 60, 440.0, "leituraCromatica=1\r\n");
+    tick();
+    EXPECT_EQ(form->lblCordaSelecionada()->text(), QStringLiteral("Note: C4"));
+    const double cents = form->lblCents()->text().section(QLatin1Char(' '), 0, 0).toDouble();
+    EXPECT_NEAR(cents, 0.0, 0.5) << form->lblCents()->text().toStdString();
+    EXPECT_TRUE(form->lblCents()->text().endsWith(QString::fromUtf8("\u00A2")));
+    // No string is marked: the note is not one of the tuning's.
+    for (TRotateImage* tarracha : form->imagensMoverTarracha())
+        EXPECT_FALSE(tarracha->isVisibleTo(form.get()));
+}
+
+TEST_F(CapturaFinaTest, AtA4442AnE2Of442ReadsWithinHalfACentAndTheReferenceNoteIsRetuned) {
+    iniciar(0.0, 40.0, 40.5, kSilencioAntes + 1.0, 40, 442.0, "diapasao=442.0\r\n");
+    EXPECT_EQ(form->diapasao(), 4420);
+    EXPECT_EQ(form->lblDiapasao()->text(), QStringLiteral("A4 = 442.0 Hz"));
+    tick();
+    tick();
+    const double cents = form->lblCents()->text().section(QLatin1Char(' '), 0, 0).toDouble();
+    EXPECT_NEAR(cents, 0.0, 0.5) << form->lblCents()->text().toStdString();
+    // The channel is retuned for the reference notes when the pitch changes: 442.1 Hz.
+    ambiente.midi.clear();
+    form->FormKeyDown(Qt::Key_Plus);
+    EXPECT_EQ(form->diapasao(), 4421);
+    EXPECT_NEAR(form->alvoCorda(0), testkit::hzNota(40) * 442.1 / 440.0, 1e-9);
+    const std::vector<std::string> linhas = ambiente.midi.lines();
+    EXPECT_NE(std::find(linhas.begin(), linhas.end(), "PutMidiOut 100 B0 64 01"), linhas.end());
+}

@@ -99,12 +99,14 @@ TEST_F(SkinIdiomas, HelpPageOfEachLanguageExistsAndCoversItsMessagesAndKeys) {
         ASSERT_FALSE(html.empty()) << nome << ": no help page at " << caminho;
         const std::string texto = textoDaPagina(html);
         for (const char* tecla :
-             {"F1", "F2", "F3", "F4", "tipoSistema", "leituraFina", "tessarin.ini", "OK"})
+             {"F1", "F2", "F3", "F4", "F5", "F6", "A4 = 440.0 Hz", "tipoSistema", "leituraFina",
+              "cordaAutomatica", "leituraCromatica", "diapasao", "tessarin.ini", "OK"})
             EXPECT_NE(texto.find(tecla), std::string::npos) << nome << ": " << tecla;
-        // The assistant's last page tells of the fine reading's key too.
-        EXPECT_NE(gerenciador_->getTexto("fmAssistente", "lblTextoTab4").find("F4"),
-                  std::string::npos)
-            << nome;
+        // The assistant's last page tells of the keys of the fine reading and its modes too.
+        for (const char* tecla : {"F4", "F5", "F6", "+"})
+            EXPECT_NE(gerenciador_->getTexto("fmAssistente", "lblTextoTab4").find(tecla),
+                      std::string::npos)
+                << nome << ": " << tecla;
         // Each message the language can show is quoted, so the reader finds its cure.
         const std::pair<const char*, const char*> mensagens[] = {
             {"geral", "erroPPP"},

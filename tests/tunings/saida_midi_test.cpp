@@ -5,6 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "errors.h"
 #include "recording_log.h"
 
@@ -34,6 +37,34 @@ TEST(SaidaMIDI, SessionSendsTheExactBytesOfTheMainWindowAndClosesCleanly) {
                     // destruction: flush, reset, and close (which resets once more)
                     "FlushMidiOut 100", "ResetMidiOut 100", "ResetMidiOut 100",
                     "CloseMidiOut 100"));
+}
+
+TEST(SaidaMIDI, TheConcertPitchIsSentAsTheChannelsCoarseAndFineTuning) {
+    RecordingLog log;
+    log.devices(1);
+    log.opening("0");
+    {
+        SaidaMIDI saida(recordingDriver("full"));
+        // A4 = 442 Hz: +7.85 cents, fine tuning 8192 + 643 = 0x45 0x03.
+        saida.afinarCanal(0, 1200.0 * std::log2(442.0 / 440.0));
+    }
+    const std::vector<std::string> linhas = log.lines();
+    const std::vector<std::string> esperadas = {
+        "PutMidiOut 100 B0 65 00", "PutMidiOut 100 B0 64 02", "PutMidiOut 100 B0 06 40",
+        "PutMidiOut 100 B0 65 00", "PutMidiOut 100 B0 64 01", "PutMidiOut 100 B0 06 45",
+        "PutMidiOut 100 B0 26 03", "PutMidiOut 100 B0 65 7F", "PutMidiOut 100 B0 64 7F"};
+    const auto inicio = std::find(linhas.begin(), linhas.end(), esperadas[0]);
+    ASSERT_NE(inicio, linhas.end());
+    EXPECT_EQ(std::vector<std::string>(inicio, inicio + 9), esperadas);
+    // The ends of the range: 400 Hz is two semitones down and 35 cents up; nonsense is none.
+    const auto abaixo = SaidaMIDI::mensagensAfinacao(3, 1200.0 * std::log2(400.0 / 440.0));
+    EXPECT_EQ(abaixo[0].status, 0xB3);
+    EXPECT_EQ(abaixo[2].dado2, 62);
+    const int fina = abaixo[5].dado2 << 7 | abaixo[6].dado2;
+    EXPECT_NEAR((fina - 8192) * 100.0 / 8192.0, -165.0042 + 200.0, 0.01);
+    const auto nada = SaidaMIDI::mensagensAfinacao(0, std::nan(""));
+    EXPECT_EQ(nada[2].dado2, 64);
+    EXPECT_EQ(nada[5].dado2 << 7 | nada[6].dado2, 8192);
 }
 
 TEST(SaidaMIDI, TheMapperIsTriedFirstAndTheFirstOutputThatOpensStays) {

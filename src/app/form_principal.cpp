@@ -533,7 +533,7 @@ void TformPrincipal::imagemCordaClick(QWidget* sender) {
     seletor_.esquecer();
     // Note on, channel 0, full velocity; the next choice of string cuts it (no note off).
     const bool soou = saidaMidi_->enviarMensagem(
-        0x90, static_cast<std::uint8_t>(afinacaoAtual_->getNotaMIDI(s)), 127);
+        0x90, static_cast<std::uint8_t>(notaReferencia(s)), 127);
     selecionarCorda(s);
     if (!soou && !avisouSemSom_) {
         // Said once: the tuner goes on tuning, without reference notes.

@@ -148,6 +148,9 @@ public:
     void setDiapasao(int decimos);
     // A string's target at the concert pitch.
     double alvoCorda(int s) const;
+    // The key played for a string's reference note: its own, moved by the concert pitch's
+    // whole semitones (the channel is tuned by the rest).
+    int notaReferencia(int s) const;
     // The note the chromatic reading shows, with its octave ("C4", "F♯4 / G♭4"; natural names
     // from the language's "nomesNotas"); empty while it has none.
     QString notaCromatica() const;
@@ -335,6 +338,7 @@ private:
     bool leituraCromatica_ = false;
     int diapasao_ = 4400;
     int diapasaoCanal_ = 4400;  // the concert pitch the reference notes' channel is tuned to
+    int semitonsDiapasao_ = 0;  // and the whole semitones its keys are moved by
     SeletorAlvo seletor_;
     std::optional<Afinacao> afinacaoDiapasao_;
     int notaMostrada_ = -1;  // the chromatic note named below the neck

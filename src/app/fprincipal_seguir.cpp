@@ -141,7 +141,10 @@ void TformPrincipal::setDiapasao(int decimos) {
     // The reference notes: the channel moved from A4 = 440 Hz by the concert pitch's cents (a
     // channel opens untuned: nothing is sent while it stays at 440).
     if (saidaMidi_ && diapasao_ != diapasaoCanal_) {
-        saidaMidi_->afinarCanal(0, 1200.0 * std::log2(diapasao_ / 4400.0));
+        const SaidaMIDI::Transposicao t =
+            SaidaMIDI::transposicao(1200.0 * std::log2(diapasao_ / 4400.0));
+        saidaMidi_->afinarCanal(0, t.cents);
+        semitonsDiapasao_ = t.semitons;
         diapasaoCanal_ = diapasao_;
     }
     atualizarAfinacaoDiapasao();
@@ -151,6 +154,11 @@ void TformPrincipal::setDiapasao(int decimos) {
 double TformPrincipal::alvoCorda(int s) const {
     if (afinacaoAtual_ == nullptr || s < 0 || s >= afinacaoAtual_->getNumeroCordas()) return 0.0;
     return afinacaoAtual_->getFrequencia(s) * diapasao_ / 4400.0;
+}
+
+int TformPrincipal::notaReferencia(int s) const {
+    if (afinacaoAtual_ == nullptr || s < 0 || s >= afinacaoAtual_->getNumeroCordas()) return 0;
+    return std::clamp(afinacaoAtual_->getNotaMIDI(s) + semitonsDiapasao_, 0, 127);
 }
 
 void TformPrincipal::atualizarAfinacaoDiapasao() {

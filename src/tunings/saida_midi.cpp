@@ -61,6 +61,15 @@ std::array<SaidaMIDI::Mensagem, 9> SaidaMIDI::mensagensAfinacao(std::uint8_t can
              {k, 101, 127}, {k, 100, 127}}};
 }
 
+SaidaMIDI::Transposicao SaidaMIDI::transposicao(double cents) {
+    if (!std::isfinite(cents)) return Transposicao{};
+    Transposicao t;
+    const double c = std::clamp(cents, -6300.0, 6300.0);
+    t.semitons = static_cast<int>(std::lround(c / 100.0));
+    t.cents = c - 100.0 * t.semitons;
+    return t;
+}
+
 void SaidaMIDI::afinarCanal(std::uint8_t canal, double cents) {
     for (const Mensagem& m : mensagensAfinacao(canal, cents))
         enviarMensagem(m.status, m.dado1, m.dado2);

@@ -40,6 +40,15 @@ public:
     // fine tuning (the rest, within a semitone either way, to 1/8192 of a semitone), then no
     // parameter selected. Limited to ±6300 cents.
     void afinarCanal(std::uint8_t canal, double cents);
+    // A shift of `cents` as the reference notes make it: whole semitones by playing another
+    // key (each key is corrected to its own equal-tempered pitch), the rest, within half a
+    // semitone, by the channel's tuning (a synthesiser's pitch stays truest near the sample's
+    // own).
+    struct Transposicao {
+        int semitons = 0;
+        double cents = 0.0;
+    };
+    static Transposicao transposicao(double cents);
     // The messages afinarCanal sends.
     struct Mensagem {
         std::uint8_t status, dado1, dado2;

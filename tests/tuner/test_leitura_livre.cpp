@@ -120,8 +120,9 @@ TEST(FreeReading, TheAutomaticStringFindsEachGuitarStringQuicklyAndReadsIt) {
         EXPECT_LE(trocas, 1) << "stroke " << k;
         // Read against that string: within a cent of its offset once it has rung 0.6 s.
         for (const Tick& t : r) {
-            if (t.t > g.inicio + 0.6 && t.t <= g.fim)
+            if (t.t > g.inicio + 0.6 && t.t <= g.fim) {
                 EXPECT_NEAR(t.cents, g.cents, 1.0) << "stroke " << k << " at " << t.t;
+            }
         }
     }
 }
@@ -189,7 +190,9 @@ TEST(FreeReading, ChromaticReadsAnyNoteAgainstItsNearestNoteAtTheConcertPitch) {
         EXPECT_GT(lidos, 10) << nome;
         // Silence before and after: no figure.
         for (const Tick& t : r) {
-            if (t.t < 0.5 || t.t > golpes[0].fim + 0.3) EXPECT_TRUE(std::isnan(t.cents)) << nome;
+            if (t.t < 0.5 || t.t > golpes[0].fim + 0.3) {
+                EXPECT_TRUE(std::isnan(t.cents)) << nome;
+            }
         }
     }
 }

@@ -27,9 +27,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "timgm6mb-soundfont | sf2-soundfont-gm | sf3-soundfont-gm, qt6-qpa-plugins")
 # Capture through ALSA's default device reaches the desktop's sound server through one of these;
-# fonts-liberation stands in for the Arial of the labels; xdg-utils opens the help page.
+# fonts-liberation stands in for the Arial of the labels (fonts-dejavu-core draws the sharp and
+# flat signs it lacks); xdg-utils opens the help page.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "pipewire-alsa | libasound2-plugins, fonts-liberation, xdg-utils, qt6-wayland")
+    "pipewire-alsa | libasound2-plugins, fonts-liberation, fonts-dejavu-core, xdg-utils, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS pavucontrol)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)

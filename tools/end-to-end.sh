@@ -448,23 +448,23 @@ if kill -0 "$programa" 2>/dev/null && pele; then
       }'
   done >"$tmp/automatica.txt"
   # Per note: when its string was selected for good, counted from the note's start in the file
-  # (0.5 s + 3 s k after the player started) less the player's quarter-second latency, and how
-  # often the selection changed within it.
+  # (0.5 s + 3 s k after the player started, so the player's own latency counts against the
+  # tuner), and how often the selection changed within it (once: from the previous string).
   esperadas=(3 0 5 1 4 2 1)
   for k in 0 1 2 3 4 5 6; do
-    read -r escolha trocas < <(awk -v de="$(awk -v k=$k 'BEGIN{print 0.75 + 3*k}')" \
-      -v ate="$(awk -v k=$k 'BEGIN{print 0.75 + 3*k + 2.4}')" -v certa="${esperadas[$k]}" '
-      $1 >= de - 0.25 && $1 <= ate {
+    read -r escolha trocas < <(awk -v de="$(awk -v k=$k 'BEGIN{print 0.5 + 3*k}')" \
+      -v ate="$(awk -v k=$k 'BEGIN{print 0.5 + 3*k + 2.6}')" -v certa="${esperadas[$k]}" '
+      $1 >= de && $1 <= ate {
         if (anterior != "" && $2 != anterior) trocas++
         anterior = $2
         if ($2 == certa && !dentro) desde = $1
         dentro = ($2 == certa)
       }
-      END { printf "%s %d\n", dentro ? sprintf("%.2f", desde > de ? desde - de : 0) : "never", trocas }' \
+      END { printf "%s %d\n", dentro ? sprintf("%.2f", desde - de) : "never", trocas }' \
       "$tmp/automatica.txt")
     echo "end-to-end:   note $k (string ${esperadas[$k]}): selected after $escolha s, $trocas changes"
-    [ "$escolha" != never ] && awk -v s="$escolha" 'BEGIN { exit !(s <= 0.5) }' ||
-      falhou "automatic string: string ${esperadas[$k]} was not selected within half a second ($escolha)"
+    [ "$escolha" != never ] && awk -v s="$escolha" -v t="$trocas" 'BEGIN { exit !(s <= 0.5 && t <= 1) }' ||
+      falhou "automatic string: string ${esperadas[$k]} was not selected within half a second, for good ($escolha s, $trocas changes)"
   done
   # The two halfway notes: one string, the same all along.
   halfway=$(awk '$1 >= 22.25 && $1 <= 27.0 && $2 >= 0 { v[$2]++ } END { n = 0; for (s in v) n++; print n }' \

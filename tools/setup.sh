@@ -36,8 +36,8 @@ RUN_PACKAGES=(
   # reference tones
   qt6-base-dev qt6-svg-dev libjpeg62-turbo-dev libasound2-dev libasound2-plugins
   libfluidsynth-dev libpulse-dev timgm6mb-soundfont
-  # artwork and fonts
-  librsvg2-bin fonts-liberation
+  # artwork and fonts (DejaVu for the sharp and flat signs Liberation lacks)
+  librsvg2-bin fonts-liberation fonts-dejavu-core
   # the Debian package: dependencies of its libraries (dpkg-shlibdeps), file types (CPack)
   dpkg-dev file
 )

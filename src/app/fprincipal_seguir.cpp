@@ -89,6 +89,12 @@ void TformPrincipal::criarControlesSeguir() {
     lblDiapasaoMenos_->setText(QStringLiteral("\u2212"));
     lblDiapasaoMais_->setText(QStringLiteral("+"));
 
+    // The chromatic reading names black keys with the sharp and flat signs, which Liberation
+    // (the labels' Arial) lacks: DejaVu draws them.
+    QFont nota = lblCordaSelecionada_->font();
+    nota.setFamilies({QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    lblCordaSelecionada_->setFont(nota);
+
     btnCordaAutomatica_ = area("btnCordaAutomatica", lblCordaAutomatica_->geometry());
     btnLeituraCromatica_ = area("btnLeituraCromatica", lblLeituraCromatica_->geometry());
     btnDiapasaoMenos_ = area("btnDiapasaoMenos", lblDiapasaoMenos_->geometry());

@@ -209,3 +209,13 @@ TEST_F(CapturaFinaTest, AtA4442AnE2Of442ReadsWithinHalfACentAndTheReferenceNoteI
     const std::vector<std::string> linhas = ambiente.midi.lines();
     EXPECT_NE(std::find(linhas.begin(), linhas.end(), "PutMidiOut 100 B0 64 01"), linhas.end());
 }
+
+TEST_F(CapturaFinaTest, ABlackKeyIsNamedWithItsSharpAndItsFlat) {
+    iniciar(-20.0, 40.0, 40.5, kSilencioAntes + 1.0, 66, 440.0, "leituraCromatica=1\r\n");
+    tick();
+    EXPECT_EQ(form->lblCordaSelecionada()->text(), QString::fromUtf8("Note: F\u266F4 / G\u266D4"));
+    EXPECT_EQ(form->lblCents()->text(), QString::fromUtf8("-20.0 \u00A2"));
+    // F6 again: back to the selected string, marked on the neck.
+    form->FormKeyDown(Qt::Key_F6);
+    EXPECT_EQ(form->lblCordaSelecionada()->text(), QStringLiteral("String: E"));
+}

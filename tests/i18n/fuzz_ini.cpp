@@ -20,5 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dados, std::size_t tam
     if (valor != "\x01padrao" && valor != std::string(aparar(valor))) __builtin_trap();
     int numero = 0;
     converterInteiro(valor, numero);
+    // A concert pitch read from the value is always one the tuner offers.
+    int decimos = ConfiguracoesUsuario::kDiapasaoPadrao;
+    if (ConfiguracoesUsuario::lerDiapasao(valor, decimos) &&
+        (decimos < ConfiguracoesUsuario::kDiapasaoMenor ||
+         decimos > ConfiguracoesUsuario::kDiapasaoMaior))
+        __builtin_trap();
     return 0;
 }

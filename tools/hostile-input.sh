@@ -234,6 +234,18 @@ xml=$tmp/app/Afinacoes.xml
 # background, and keeps the results in the user's cache folder (here the scratch home). That is
 # work, not a spinning program: it is done once here, with nothing hostile, until the program
 # idles, so that the cases below see a program that has nothing left to do.
+# Waits until program $1 uses under 5 % of a core over 2 s, looking at most $2 times; `espera`
+# is then the number of looks.
+ociosa() {
+  local c0 c1
+  for espera in $(seq "$2"); do
+    vivo "$1" || break
+    c0=$(cpu_de "$1")
+    sleep 2
+    c1=$(cpu_de "$1")
+    awk -v a="$c0" -v b="$c1" -v hz="$hz" 'BEGIN { exit !((b - a) * 100 / hz / 2 < 5) }' && break
+  done
+}
 preparar
 (cd "$tmp/app" && exec ./tessarin) >"$tmp/saida.log" 2>&1 &
 aquecido=$!
@@ -242,13 +254,7 @@ for _ in $(seq 120); do
   [ -n "$(janelas | awk -F'\t' '$2 == "802x532"')" ] && break
   sleep 0.5
 done
-for espera in $(seq 90); do
-  vivo "$aquecido" || break
-  c0=$(cpu_de "$aquecido")
-  sleep 2
-  c1=$(cpu_de "$aquecido")
-  awk -v a="$c0" -v b="$c1" -v hz="$hz" 'BEGIN { exit !((b - a) * 100 / hz / 2 < 5) }' && break
-done
+ociosa "$aquecido" 90
 echo "hostile-input: a first start idles after about $((espera * 2)) s"
 j=$(janelas | awk -F'\t' '$2 == "802x532" { print $1; exit }')
 [ -z "$j" ] || timeout 5 xdotool mousemove --window "$j" 772 36 click 1 2>/dev/null || true
@@ -265,13 +271,7 @@ if longo; then
   (cd "$tmp/app" && exec ./tessarin) >"$tmp/saida.log" 2>&1 &
   aquecido=$!
   sleep 5
-  for espera in $(seq 120); do
-    vivo "$aquecido" || break
-    c0=$(cpu_de "$aquecido")
-    sleep 2
-    c1=$(cpu_de "$aquecido")
-    awk -v a="$c0" -v b="$c1" -v hz="$hz" 'BEGIN { exit !((b - a) * 100 / hz / 2 < 5) }' && break
-  done
+  ociosa "$aquecido" 120
   echo "hostile-input: a start held on a box idles after about $((espera * 2 + 5)) s"
   kill "$aquecido" 2>/dev/null || true
   wait "$aquecido" 2>/dev/null || true

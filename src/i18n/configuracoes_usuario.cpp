@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "atomic_file.h"
 #include "ini_reader.h"
 #include "program_path.h"
 #include "user_folders.h"
@@ -46,16 +47,6 @@ std::string pastaPrograma() {
     return local().pasta.empty() ? programDir() : local().pasta;
 }
 
-bool escreverTudo(int fd, const std::string& texto) {
-    std::size_t escritos = 0;
-    while (escritos < texto.size()) {
-        const ssize_t n = ::write(fd, texto.data() + escritos, texto.size() - escritos);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        escritos += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -169,18 +160,12 @@ bool ConfiguracoesUsuario::salvar(int afinacaoSelecionada, int tipoSistema,
     // A settings file that may not be written stays as it is.
     if (::access(caminho.c_str(), F_OK) == 0 && ::access(caminho.c_str(), W_OK) != 0) return false;
     // Written beside the file and renamed over it, so a failed write never leaves a cut file.
-    std::string temporario = caminho + ".XXXXXX";
-    const int fdTemp = ::mkstemp(temporario.data());
-    if (fdTemp >= 0) {
-        const bool escrito = ::fchmod(fdTemp, 0644) == 0 && escreverTudo(fdTemp, texto);
-        const bool fechado = ::close(fdTemp) == 0;
-        if (escrito && fechado && ::rename(temporario.c_str(), caminho.c_str()) == 0) return true;
-        ::unlink(temporario.c_str());
-        if (escrito && fechado) return false;  // the file itself cannot be replaced
-    }
+    const ReplaceResult substituido = replaceFile(caminho, texto);
+    if (substituido == ReplaceResult::replaced) return true;
+    if (substituido == ReplaceResult::failed) return false;  // the file itself cannot be replaced
     // No new file can be made in the folder: write in place when the file itself is writable.
     const int fd = ::open(caminho.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool escrito = escreverTudo(fd, texto);
+    const bool escrito = writeAll(fd, texto);
     return ::close(fd) == 0 && escrito;
 }

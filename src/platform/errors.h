@@ -20,6 +20,13 @@ public:
     const char* className() const override { return "EFOpenError"; }
 };
 
+// A file could not be created or replaced.
+class EFCreateError : public Exception {
+public:
+    using Exception::Exception;
+    const char* className() const override { return "EFCreateError"; }
+};
+
 // A text is not a valid number.
 class EConvertError : public Exception {
 public:

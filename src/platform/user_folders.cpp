@@ -18,19 +18,32 @@ bool isFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The home folder without a trailing slash ("" for the root itself); nothing when none is known.
+bool homeFolder(std::string& home) {
+    if (const char* env = std::getenv("HOME"); absolute(env)) {
+        home = env;
+    } else if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && absolute(user->pw_dir)) {
+        home = user->pw_dir;
+    } else {
+        return false;
+    }
+    if (home.size() > 1 && home.back() == '/') home.pop_back();
+    if (home == "/") home.clear();
+    return true;
+}
+
 }  // namespace
 
 std::string userConfigDir() {
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); absolute(config)) return config;
     std::string home;
-    if (const char* env = std::getenv("HOME"); absolute(env)) {
-        home = env;
-    } else if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && absolute(user->pw_dir)) {
-        home = user->pw_dir;
-    }
-    if (home.empty()) return {};
-    if (home.size() > 1 && home.back() == '/') home.pop_back();
-    return (home == "/" ? std::string() : home) + "/.config";
+    return homeFolder(home) ? home + "/.config" : std::string();
+}
+
+std::string userDataDir() {
+    if (const char* data = std::getenv("XDG_DATA_HOME"); absolute(data)) return data;
+    std::string home;
+    return homeFolder(home) ? home + "/.local/share" : std::string();
 }
 
 bool folderWritable(const std::string& folder) {

@@ -8,6 +8,9 @@
 // $HOME/.config (the home folder from the password database when HOME is unset or relative).
 // Empty when no home folder is known.
 std::string userConfigDir();
+// The user's data folder: $XDG_DATA_HOME when it holds an absolute path, otherwise
+// $HOME/.local/share (the home folder found as for userConfigDir). Empty when no home is known.
+std::string userDataDir();
 
 // Whether this process may create, replace and remove files in `folder` (an existing folder
 // that it may write and search; a read-only file system counts as not writable).

@@ -1,5 +1,6 @@
 #include "afinacao.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -43,6 +44,26 @@ Afinacao::Afinacao(std::string instrumento, std::string tipoAfinacao, int numero
     if (numeroCordas_ < 1 || nomesNotas_.size() != n || notasMIDI_.size() != n ||
         frequencias_.size() != n)
         throw Exception("Afinacao: string count does not match the string tables");
+}
+
+Afinacao Afinacao::deNotas(std::string instrumento, std::string tipoAfinacao,
+                           const std::vector<int>& notasMIDI) {
+    std::vector<std::string> nomes;
+    std::vector<double> frequencias;
+    for (int nota : notasMIDI) {
+        if (nota < 0 || nota >= kNotasMIDI) throw Exception("Afinacao: note outside the table");
+        nomes.push_back(nomeNotaMIDI(nota));
+        frequencias.push_back(frequenciaNotaMIDI(nota));
+    }
+    return Afinacao(std::move(instrumento), std::move(tipoAfinacao),
+                    static_cast<int>(notasMIDI.size()), std::move(nomes), notasMIDI,
+                    std::move(frequencias));
+}
+
+Afinacao Afinacao::deslocada(int semitons) const {
+    std::vector<int> notas = notasMIDI_;
+    for (int& nota : notas) nota = std::clamp(nota + semitons, 0, kNotasMIDI - 1);
+    return deNotas(instrumento_, tipoAfinacao_, notas);
 }
 
 std::string Afinacao::getDescricao() const {

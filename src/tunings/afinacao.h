@@ -20,6 +20,22 @@ public:
              std::vector<std::string> nomesNotas, std::vector<int> notasMIDI,
              std::vector<double> frequencias);
 
+    // A tuning from its strings' MIDI notes (each 0..126), their names and frequencies derived
+    // from them. Raises Exception for no string or a note outside the table.
+    static Afinacao deNotas(std::string instrumento, std::string tipoAfinacao,
+                            const std::vector<int>& notasMIDI);
+
+    // The same tuning moved by whole semitones (a capo on the second fret: +2; half a step
+    // down: -1): notes, names and frequencies follow; a note leaving the table stops at its end.
+    Afinacao deslocada(int semitons) const;
+
+    // Same texts and notes (names and frequencies follow from the notes).
+    bool operator==(const Afinacao& outra) const {
+        return instrumento_ == outra.instrumento_ && tipoAfinacao_ == outra.tipoAfinacao_ &&
+               notasMIDI_ == outra.notasMIDI_;
+    }
+
+    const std::vector<int>& getNotasMIDI() const { return notasMIDI_; }
     const std::string& getInstrumento() const { return instrumento_; }
     const std::string& getTipoAfinacao() const { return tipoAfinacao_; }
     int getNumeroCordas() const { return numeroCordas_; }

@@ -1,7 +1,12 @@
 #pragma once
-// GerenciadorAfinacoes: every tuning of the tuning file, in file order, and which one is
-// current. One instance per process, reached through getInstancia(); the main window loads the
-// file once with carregar() before anything else asks for a tuning.
+// GerenciadorAfinacoes: every tuning of the tuning file, in file order, then the user's own
+// tunings, and which one is current, shifted by how many semitones. One instance per process,
+// reached through getInstancia(); the main window loads the files once with carregar() and
+// carregarUsuario() before anything else asks for a tuning.
+//
+// The user's own tunings live in $XDG_DATA_HOME/tessarin/Afinacoes.xml (by default
+// ~/.local/share/tessarin/), written again after each change. Listed after the shipped ones,
+// they leave the index of a shipped tuning as it was.
 
 #include <string>
 #include <vector>
@@ -33,19 +38,62 @@ public:
     // The same with another file.
     void carregar(const std::string& nomeArquivo);
 
+    enum class ArquivoUsuario {
+        ausente,     // no file of the user's tunings yet
+        lido,        // every tuning in it was read
+        danificado,  // unreadable, not a tuning file, or holding a tuning that cannot be used
+    };
+    // Reads the user's tunings after the shipped ones (dropping those read before). A damaged
+    // file gives what could be read of it and stays as it is; the next save keeps it beside
+    // the new file (renamed "Afinacoes-damaged-<date>.xml") instead of writing over it.
+    ArquivoUsuario carregarUsuario();
+    ArquivoUsuario carregarUsuario(const std::string& nomeArquivo);
+    // Full path of the user's tuning file; empty when no home folder is known.
+    static std::string caminhoArquivoUsuario();
+    const std::string& getArquivoUsuario() const { return arquivoUsuario_; }
+
+    int getNumeroFabrica() const { return fabrica_; }
+    // Whether the tuning at `indice` is one of the user's (which can be changed or removed).
+    bool doUsuario(int indice) const { return indiceValido(indice) && indice >= fabrica_; }
+    // Adds a tuning of the user's at the end and returns its index; changes or removes one of
+    // them. Each writes the user's file at once and raises EFCreateError, the tunings and the
+    // file as they were, when it cannot; changing or removing a shipped tuning raises
+    // EInvalidOperation. Removing keeps the same tuning current when another one was (the
+    // first when the current one goes).
+    int adicionar(const Afinacao& afinacao);
+    void substituir(int indice, const Afinacao& afinacao);
+    void remover(int indice);
+
     // The tuning at `indice`; an index outside the list means the first tuning. Raises Exception
     // while nothing is loaded.
     const Afinacao& getAfinacao(int indice) const;
-    const Afinacao& getAfinacaoAtual() const { return getAfinacao(indiceAtual_); }
+    // The current tuning, shifted by getDeslocamento() semitones.
+    const Afinacao& getAfinacaoAtual() const;
     // Makes the tuning at `indice` current; an index outside the list selects the first one.
     void setIndiceAtual(int indice);
     int getIndiceAtual() const { return indiceAtual_; }
     int getNumeroAfinacoes() const { return static_cast<int>(afinacoes_.size()); }
 
+    // The shift of every tuning, in semitones: kDeslocamentoMenor to kDeslocamentoMaior
+    // (outside: the nearest end).
+    static constexpr int kDeslocamentoMenor = -5;
+    static constexpr int kDeslocamentoMaior = 7;
+    void setDeslocamento(int semitons);
+    int getDeslocamento() const { return deslocamento_; }
+
 private:
     bool indiceValido(int indice) const { return indice >= 0 && indice < getNumeroAfinacoes(); }
+    void exigirDoUsuario(int indice) const;
+    // Writes the user's tunings as `afinacoes` would hold them; raises EFCreateError.
+    void gravarUsuario(const std::vector<Afinacao>& afinacoes);
+    void atualizarAtual();
 
     const XMLAfinacaoParser& leitor_;
-    std::vector<Afinacao> afinacoes_;
+    std::vector<Afinacao> afinacoes_;  // the shipped ones, then the user's
+    int fabrica_ = 0;
     int indiceAtual_ = 0;
+    int deslocamento_ = 0;
+    std::vector<Afinacao> atual_;  // the current tuning shifted (one element once loaded)
+    std::string arquivoUsuario_;
+    bool usuarioDanificado_ = false;
 };

@@ -107,8 +107,20 @@ std::vector<Afinacao> XMLAfinacaoParser::lerAfinacoesDoTexto(const std::string& 
     return ler(xml);
 }
 
-std::vector<Afinacao> XMLAfinacaoParser::ler(TXMLParser& xml) const {
+XMLAfinacaoParser::LeituraUsuario XMLAfinacaoParser::lerAfinacoesUsuario(
+    const std::string& nomeArquivo) const {
+    if (!arquivoExiste(nomeArquivo)) throw EFOpenError("");
+    TXMLParser xml;
+    xml.LoadFromFile(nomeArquivo, kModoLeitura);
+    LeituraUsuario leitura;
+    leitura.afinacoes = ler(xml, false, &leitura.descartadas);
+    return leitura;
+}
+
+std::vector<Afinacao> XMLAfinacaoParser::ler(TXMLParser& xml, bool traduzirCodigos,
+                                             int* descartadas) const {
     std::vector<Afinacao> afinacoes;
+    int elementos = 0;
     xml.StartScan();
     EstadoLeitura estado;
     while (xml.Scan()) {
@@ -116,6 +128,7 @@ std::vector<Afinacao> XMLAfinacaoParser::ler(TXMLParser& xml) const {
             case ptStartTag:
                 if (xml.PartName == "Afinacao") {
                     estado.iniciarAfinacao();
+                    ++elementos;
                 } else if (xml.PartName == "frequenciasMIDI") {
                     estado.emValores = true;
                 }
@@ -155,6 +168,8 @@ std::vector<Afinacao> XMLAfinacaoParser::ler(TXMLParser& xml) const {
         }
     }
 
+    if (descartadas != nullptr) *descartadas = elementos - static_cast<int>(afinacoes.size());
+    if (!traduzirCodigos) return afinacoes;
     for (Afinacao& afinacao : afinacoes) {
         afinacao.setInstrumento(traduzir(afinacao.getInstrumento()));
         afinacao.setTipoAfinacao(traduzir(afinacao.getTipoAfinacao()));

@@ -44,6 +44,15 @@ public:
     // The same for a document in memory (up to its first NUL byte).
     std::vector<Afinacao> lerAfinacoesDoTexto(const std::string& documento) const;
 
+    // How a file of the user's own tunings is read: the same way, except that its texts are
+    // taken literally (a "#" in a name the user gave is no language code), and it tells how
+    // many <Afinacao> elements held no usable tuning (a file this program wrote has none).
+    struct LeituraUsuario {
+        std::vector<Afinacao> afinacoes;
+        int descartadas = 0;
+    };
+    LeituraUsuario lerAfinacoesUsuario(const std::string& nomeArquivo) const;
+
     // The text with every "#" and the (at most) three characters after it replaced by the
     // language text of that code in section "xmlAfinacao"; a missing text leaves nothing.
     std::string traduzir(const std::string& texto) const;
@@ -56,7 +65,8 @@ public:
     }
 
 private:
-    std::vector<Afinacao> ler(TXMLParser& xml) const;
+    std::vector<Afinacao> ler(TXMLParser& xml, bool traduzirCodigos = true,
+                              int* descartadas = nullptr) const;
 
     std::array<std::string, 12> tabelaNomesNotas_;
     std::array<double, kNotasMIDI> tabelaFrequencias_;

@@ -52,7 +52,7 @@ sessao_programa "$app_origem"
 
 # --- the microphone: a null sink's monitor, fed at real speed --------------------------------
 mkdir -p "$tmp/home"
-export HOME=$tmp/home
+export HOME=$tmp/home XDG_DATA_HOME=$tmp/home/.local/share
 sessao_som
 echo "end-to-end: sound server $(bash "$som" kind)"
 

@@ -53,7 +53,7 @@ else
 fi
 
 sessao_iniciar hostile-input
-export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config
+export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_DATA_HOME=$tmp/home/.local/share
 mkdir -p "$HOME"
 sessao_xvfb 1024x768
 sessao_som

@@ -26,7 +26,7 @@ sessao_programa "$app_origem"
 
 # The microphone: a null sink's monitor, fed at real speed.
 mkdir -p "$tmp/home"
-export HOME=$tmp/home
+export HOME=$tmp/home XDG_DATA_HOME=$tmp/home/.local/share
 sessao_som
 # 84.11 Hz: analyser bin 125, three bins above E2's 122.
 sox -n -r 44100 -c 1 "$tmp/tone.wav" synth 60 sine 84.11 vol 0.5

@@ -30,7 +30,7 @@ sessao_iniciar wayland-test
 sessao_programa "$build/tessarin"
 mkdir -p "$tmp/run" "$tmp/casa"
 chmod 700 "$tmp/run"
-export HOME=$tmp/casa
+export HOME=$tmp/casa XDG_DATA_HOME=$tmp/casa/.local/share
 sessao_som "$tmp/som"
 
 # --- the compositor, in a window of a virtual X screen -------------------------------------------

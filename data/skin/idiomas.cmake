@@ -79,6 +79,14 @@ foreach(source ${skin_language_sources})
                        ok 11 none)
   skin_language_button(${source} ${L}/fmAfinacoes/imgBtnCancelar 88 20 work/faceEscolha 284 289 381 317
                        cancelar 11 none)
+  skin_language_button(${source} ${L}/fmAfinacoes/imgBtnNova 52 20 work/faceEscolha 136 236 381 317
+                       nova 11 none)
+  skin_language_button(${source} ${L}/fmAfinacoes/imgBtnEditar 52 20 work/faceEscolha 193 236 381 317
+                       editar 11 none)
+  skin_language_button(${source} ${L}/fmAfinacoes/imgBtnCopiar 52 20 work/faceEscolha 250 236 381 317
+                       copiar 11 none)
+  skin_language_button(${source} ${L}/fmAfinacoes/imgBtnExcluir 52 20 work/faceEscolha 307 236 381 317
+                       excluir 11 none)
   skin_picture(OUT ${L}/fmEntrada/imgEntrada.jpg TEMPLATE idioma/entrada.svg SIZE 250x250
                FORMAT jpeg TEXTS ${source} OVER res/fmPrincipal/imgBraco6Cordas)
 endforeach()

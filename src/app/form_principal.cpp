@@ -104,8 +104,9 @@ TformPrincipal::TformPrincipal(Opcoes opcoes, QWidget* parent)
     setLeituraFina(configuracoes_->getLeituraFina());
     cordaAutomatica_ = configuracoes_->getCordaAutomatica();
     leituraCromatica_ = configuracoes_->getLeituraCromatica();
-    // 10. The tunings, and the one saved last time.
+    // 10. The tunings, and the one saved last time, at the saved shift.
     if (!carregarAfinacoes()) return;
+    gerenciadorAfinacoes_->setDeslocamento(configuracoes_->getDeslocamento());
     // 11. The current tuning on screen, at the saved concert pitch (which also tunes the
     // reference notes and sets the fine reading up for the modes).
     aplicarAfinacao();
@@ -438,6 +439,13 @@ bool TformPrincipal::carregarAfinacoes() {
         erro = "erroXML";
     }
     if (erro == nullptr) {
+        // The user's own tunings follow; a damaged file of theirs is reported, and the program
+        // goes on with what it could read.
+        if (gerenciadorAfinacoes_->carregarUsuario() ==
+            GerenciadorAfinacoes::ArquivoUsuario::danificado)
+            mostrarMensagem(texto(kSecao, "erroXMLUsuario") + "\r\n" +
+                                cp1252::fromUtf8(gerenciadorAfinacoes_->getArquivoUsuario()),
+                            texto(kSecaoGeral, "nomeAplicacao"));
         gerenciadorAfinacoes_->setIndiceAtual(configuracoes_->getAfinacaoSelecionada());
         // A saved index may name a tuning the neck cannot show (fewer than four or more than
         // six strings): the first tuning that it can show takes its place.
@@ -464,8 +472,11 @@ void TformPrincipal::aplicarAfinacao() {
     // The neck has six positions; a tuning it cannot show leaves the display as it is.
     if (n < 4 || n > kPosicoes) return;
 
+    // The window keeps its own copy: the string it marked is unmarked by the tuning it was
+    // marked for, whatever the manager holds now.
     if (afinacaoAtual_ != nullptr) desmarcarCorda();
-    afinacaoAtual_ = &nova;
+    afinacaoMostrada_ = nova;
+    afinacaoAtual_ = &*afinacaoMostrada_;
     atualizarAfinacaoDiapasao();
 
     const bool seis = n == 6;
@@ -669,6 +680,7 @@ void TformPrincipal::closeEvent(QCloseEvent* event) {
         configuracoes_->setCordaAutomatica(cordaAutomatica_);
         configuracoes_->setLeituraCromatica(leituraCromatica_);
         configuracoes_->setDiapasao(diapasao_);
+        configuracoes_->setDeslocamento(gerenciadorAfinacoes_->getDeslocamento());
         const bool salvas = configuracoes_->salvar(
             gerenciadorAfinacoes_->getIndiceAtual(), estimador_.tipoSistema(),
             idioma != nullptr ? idioma->getNome() : ConfiguracoesUsuario::getIdioma());

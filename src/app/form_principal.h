@@ -146,6 +146,8 @@ public:
     // it to 440.0; so do the "+" and "-" beside its line below the dial.
     int diapasao() const { return diapasao_; }
     void setDiapasao(int decimos);
+    // The shift of the tunings in semitones (the tuning manager's), shown below the dial.
+    void setDeslocamento(int semitons);
     // A string's target at the concert pitch.
     double alvoCorda(int s) const;
     // The key played for a string's reference note: its own, moved by the concert pitch's
@@ -239,6 +241,9 @@ public:
     TImage* btnLeituraCromatica() const { return btnLeituraCromatica_; }
     TImage* btnDiapasaoMenos() const { return btnDiapasaoMenos_; }
     TImage* btnDiapasaoMais() const { return btnDiapasaoMais_; }
+    QLabel* lblDeslocamento() const { return lblDeslocamento_; }
+    TImage* btnDeslocamentoMenos() const { return btnDeslocamentoMenos_; }
+    TImage* btnDeslocamentoMais() const { return btnDeslocamentoMais_; }
     TImage* btnAssistente() const { return btnAssistente_; }
     TImage* btnAfinacoes() const { return btnAfinacoes_; }
     TImage* btnAjuda() const { return btnAjuda_; }
@@ -329,7 +334,8 @@ private:
     // Whether the user was told that the settings could not be saved.
     bool avisoConfiguracoesMostrado_ = false;
     GerenciadorAfinacoes* gerenciadorAfinacoes_ = nullptr;
-    const Afinacao* afinacaoAtual_ = nullptr;
+    const Afinacao* afinacaoAtual_ = nullptr;  // the shown tuning, afinacaoMostrada_'s
+    std::optional<Afinacao> afinacaoMostrada_;
     QDialog* formAssistente_ = nullptr;
     QDialog* formAfinacoes_ = nullptr;
     MovimentoJanela* movimento_ = nullptr;
@@ -374,6 +380,11 @@ private:
     TImage* btnLeituraCromatica_ = nullptr;
     TImage* btnDiapasaoMenos_ = nullptr;
     TImage* btnDiapasaoMais_ = nullptr;
+    QLabel* lblDeslocamento_ = nullptr;
+    QLabel* lblDeslocamentoMenos_ = nullptr;
+    QLabel* lblDeslocamentoMais_ = nullptr;
+    TImage* btnDeslocamentoMenos_ = nullptr;
+    TImage* btnDeslocamentoMais_ = nullptr;
     TImage* btnAssistente_ = nullptr;
     TImage* btnAfinacoes_ = nullptr;
     TImage* btnAjuda_ = nullptr;

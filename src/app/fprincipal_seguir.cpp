@@ -1,6 +1,6 @@
-// The main window following the player: the automatic string, the chromatic reading and the
-// concert pitch, their lines in the panel below the dial (each clickable), and what the fine
-// reading does with them at each tick.
+// The main window following the player: the automatic string, the chromatic reading, the
+// concert pitch and the tunings' shift, their lines in the panel below the dial (each
+// clickable), and what the fine reading does with them at each tick.
 
 #include <QFont>
 #include <QLabel>
@@ -11,6 +11,7 @@
 #include "configuracoes_usuario.h"
 #include "controle_imagem.h"
 #include "form_principal.h"
+#include "gerenciador_afinacoes.h"
 #include "gerenciador_idiomas.h"
 #include "saida_midi.h"
 #include "texto_qt.h"
@@ -81,13 +82,20 @@ void TformPrincipal::criarControlesSeguir() {
     lblDiapasaoMais_ = linha("lblDiapasaoMais", 2, 22);
     lblDiapasaoMenos_->move(kEsquerdaModos + 134, lblDiapasaoMenos_->y());
     lblDiapasaoMais_->move(kEsquerdaModos + 160, lblDiapasaoMais_->y());
-    for (QLabel* sinal : {lblDiapasaoMenos_, lblDiapasaoMais_}) {
+    lblDeslocamento_ = linha("lblDeslocamento", 3, 185);
+    lblDeslocamentoMenos_ = linha("lblDeslocamentoMenos", 3, 22);
+    lblDeslocamentoMais_ = linha("lblDeslocamentoMais", 3, 22);
+    lblDeslocamentoMenos_->move(kEsquerdaModos + 190, lblDeslocamentoMenos_->y());
+    lblDeslocamentoMais_->move(kEsquerdaModos + 216, lblDeslocamentoMais_->y());
+    for (QLabel* sinal : {lblDiapasaoMenos_, lblDiapasaoMais_, lblDeslocamentoMenos_,
+                          lblDeslocamentoMais_}) {
         sinal->setAlignment(Qt::AlignCenter);
         sinal->setFrameStyle(QFrame::Box | QFrame::Plain);
         definirCor(*sinal, kCorLigado);
+        sinal->setText(sinal == lblDiapasaoMenos_ || sinal == lblDeslocamentoMenos_
+                           ? QStringLiteral("\u2212")
+                           : QStringLiteral("+"));
     }
-    lblDiapasaoMenos_->setText(QStringLiteral("\u2212"));
-    lblDiapasaoMais_->setText(QStringLiteral("+"));
 
     // The chromatic reading names black keys with the sharp and flat signs, which Liberation
     // (the labels' Arial) lacks: DejaVu draws them.
@@ -103,6 +111,28 @@ void TformPrincipal::criarControlesSeguir() {
     btnLeituraCromatica_->OnClick = [this](TImage*) { setLeituraCromatica(!leituraCromatica_); };
     btnDiapasaoMenos_->OnClick = [this](TImage*) { setDiapasao(diapasao_ - 1); };
     btnDiapasaoMais_->OnClick = [this](TImage*) { setDiapasao(diapasao_ + 1); };
+    btnDeslocamentoMenos_ = area("btnDeslocamentoMenos", lblDeslocamentoMenos_->geometry());
+    btnDeslocamentoMais_ = area("btnDeslocamentoMais", lblDeslocamentoMais_->geometry());
+    btnDeslocamentoMenos_->OnClick = [this](TImage*) {
+        setDeslocamento(gerenciadorAfinacoes_->getDeslocamento() - 1);
+    };
+    btnDeslocamentoMais_->OnClick = [this](TImage*) {
+        setDeslocamento(gerenciadorAfinacoes_->getDeslocamento() + 1);
+    };
+}
+
+void TformPrincipal::setDeslocamento(int semitons) {
+    if (gerenciadorAfinacoes_ == nullptr) return;
+    const int s = cordaSelecionada();
+    gerenciadorAfinacoes_->setDeslocamento(semitons);
+    // The same tuning, moved: targets, reference notes and the names on the neck follow, and
+    // the string selected stays selected.
+    aplicarAfinacao();
+    if (s > 0 && afinacaoAtual_ != nullptr && s < afinacaoAtual_->getNumeroCordas() &&
+        !leituraCromatica_) {
+        desmarcarCorda();
+        selecionarCorda(s);
+    }
 }
 
 void TformPrincipal::mostrarModos() {
@@ -127,6 +157,15 @@ void TformPrincipal::mostrarModos() {
     for (QWidget* w : {static_cast<QWidget*>(btnDiapasaoMenos_),
                        static_cast<QWidget*>(btnDiapasaoMais_)})
         w->setToolTip(dica);
+    const int d = gerenciadorAfinacoes_ != nullptr ? gerenciadorAfinacoes_->getDeslocamento() : 0;
+    QString deslocamento = QString::number(std::abs(d));
+    if (d != 0) deslocamento.prepend(d < 0 ? QChar(0x2212) : QChar('+'));
+    lblDeslocamento_->setText(textoQt(texto("lblDeslocamento")) + QStringLiteral(": ") +
+                              deslocamento);
+    definirCor(*lblDeslocamento_, d != 0 ? kCorLigado : kCorDesligado);
+    for (QWidget* w : {static_cast<QWidget*>(btnDeslocamentoMenos_),
+                       static_cast<QWidget*>(btnDeslocamentoMais_)})
+        w->setToolTip(textoQt(texto("hintDeslocamento")));
     btnCordaAutomatica_->setToolTip(textoQt(texto("hintCordaAutomatica")));
     btnLeituraCromatica_->setToolTip(textoQt(texto("hintLeituraCromatica")));
 }

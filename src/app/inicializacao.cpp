@@ -132,6 +132,7 @@ int executarAplicacao(TAplicacao& aplicacao, const OpcoesInicializacao& opcoes) 
             principal->setFormAssistente(janelas.assistente.get());
             janelas.afinacoes = std::make_unique<TformAfinacoes>();
             janelas.afinacoes->setAplicarAfinacao([principal] { principal->aplicarAfinacao(); });
+            janelas.afinacoes->setFonteDiapasao([principal] { return principal->diapasao() / 10.0; });
             principal->setFormAfinacoes(janelas.afinacoes.get());
         }
 

@@ -113,6 +113,14 @@ ConfiguracoesUsuario::ConfiguracoesUsuario() {
     int diapasao = kDiapasaoPadrao;
     if (lerDiapasao(lerValorIni(caminho, kSecao, "diapasao", "440.0"), diapasao))
         diapasao_ = diapasao;
+    int deslocamento = 0;
+    if (converterInteiro(lerValorIni(caminho, kSecao, "deslocamento", "0"), deslocamento) &&
+        deslocamento >= kDeslocamentoMenor && deslocamento <= kDeslocamentoMaior)
+        deslocamento_ = deslocamento;
+}
+
+void ConfiguracoesUsuario::setDeslocamento(int semitons) {
+    deslocamento_ = std::clamp(semitons, kDeslocamentoMenor, kDeslocamentoMaior);
 }
 
 void ConfiguracoesUsuario::setDiapasao(int decimos) {
@@ -153,6 +161,9 @@ bool ConfiguracoesUsuario::salvar(int afinacaoSelecionada, int tipoSistema,
                               (leituraCromatica_ ? "leituraCromatica=1\r\n" : "") +
                               (diapasao_ != kDiapasaoPadrao
                                    ? "diapasao=" + textoDiapasao(diapasao_) + "\r\n"
+                                   : std::string()) +
+                              (deslocamento_ != 0
+                                   ? "deslocamento=" + std::to_string(deslocamento_) + "\r\n"
                                    : std::string());
     const std::string caminho = caminhoArquivo();
     // The user's configuration folder may not exist yet.

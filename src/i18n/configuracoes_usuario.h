@@ -10,6 +10,8 @@
 //   leituraCromatica=1  (only while the fine reading reads any note; absent: off)
 //   diapasao=442.0      (A4 in Hz, only when it is not 440.0; absent, unreadable or outside
 //                        400.0 to 480.0: 440.0)
+//   deslocamento=-1     (the tunings' shift in semitones, -5 to 7, only when not 0; absent,
+//                        unreadable or outside the range: 0)
 //
 // Reading never fails: a missing file, section or key gives the defaults (empty name, 0, 0), and
 // a tuning index or system type that is no decimal integer sets both numbers to 0. Writing
@@ -58,6 +60,12 @@ public:
     // The concert pitch written as a decimal number of hertz with at most one decimal (a point)
     // within the range; false for anything else.
     static bool lerDiapasao(const std::string& texto, int& decimos);
+    // The shift of the tunings in semitones: kDeslocamentoMenor to kDeslocamentoMaior.
+    static constexpr int kDeslocamentoMenor = -5;
+    static constexpr int kDeslocamentoMaior = 7;
+    int getDeslocamento() const { return deslocamento_; }
+    // Outside the range: the nearest end of it.
+    void setDeslocamento(int semitons);
     // The settings file's name without its folder.
     std::string getNomeArquivo() const;
 
@@ -79,6 +87,7 @@ private:
     bool cordaAutomatica_ = false;
     bool leituraCromatica_ = false;
     int diapasao_ = kDiapasaoPadrao;
+    int deslocamento_ = 0;
 };
 
 // A decimal integer, optionally signed, that fits in 32 bits; false for anything else.

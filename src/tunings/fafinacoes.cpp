@@ -5,14 +5,20 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QScreen>
+#include <algorithm>
 
+#include "botao_skin.h"
 #include "codepage.h"
 #include "controle_imagem.h"
+#include "errors.h"
+#include "feditar_afinacao.h"
 #include "gerenciador_afinacoes.h"
 #include "gerenciador_idiomas.h"
+#include "mensagem.h"
 #include "movimento_janela.h"
 
 namespace {
@@ -25,10 +31,14 @@ QString qtexto(const std::string& ansi) {
     return QString::fromStdString(cp1252::toUtf8(ansi));
 }
 
-QPixmap imagemIdioma(const char* secao, const char* chave) {
-    const auto imagem = GerenciadorIdiomas::getInstancia()->getImagem(secao, chave);
-    return imagem ? QPixmap::fromImage(*imagem) : QPixmap();
+constexpr const char* kSecao = "fmAfinacoes";
+
+std::string textoIdioma(const char* chave) {
+    return GerenciadorIdiomas::getInstancia()->getTexto(kSecao, chave);
 }
+
+// The first tuning a new one starts from: a guitar's standard strings.
+const std::vector<int> kNotasNova = {40, 45, 50, 55, 59, 64};
 
 }  // namespace
 
@@ -70,7 +80,7 @@ TformAfinacoes::TformAfinacoes(QWidget* parent)
 
     listaAfinacoes_ = new QListWidget(painelFundo_);
     listaAfinacoes_->setObjectName("listaAfinacoes");
-    listaAfinacoes_->setGeometry(136, 112, 222, 139);
+    listaAfinacoes_->setGeometry(136, 112, 222, 119);
     listaAfinacoes_->setSelectionMode(QAbstractItemView::SingleSelection);
     listaAfinacoes_->setSortingEnabled(false);
     listaAfinacoes_->setUniformItemSizes(true);
@@ -111,7 +121,54 @@ TformAfinacoes::TformAfinacoes(QWidget* parent)
     btnOk_->OnClick = [this](TImage*) { btnOkClick(); };
     btnCancelar_->OnClick = [this](TImage*) { btnCancelarClick(); };
 
-    // 3. The list, filled once: the tunings never change while the program runs.
+    // 3. The user's own tunings: four buttons under the list.
+    struct Botao {
+        const char* nome;
+        const char* imagem;
+        const char* dica;
+        void (TformAfinacoes::*acao)();
+    };
+    const Botao botoes[] = {
+        {"btnNova", "imgBtnNova", "hintBtnNova", &TformAfinacoes::btnNovaClick},
+        {"btnEditar", "imgBtnEditar", "hintBtnEditar", &TformAfinacoes::btnEditarClick},
+        {"btnCopiar", "imgBtnCopiar", "hintBtnCopiar", &TformAfinacoes::btnCopiarClick},
+        {"btnExcluir", "imgBtnExcluir", "hintBtnExcluir", &TformAfinacoes::btnExcluirClick},
+    };
+    int x = 136;
+    for (const Botao& b : botoes) {
+        const std::string pressionada = std::string(b.imagem) + "I";
+        TImage* botao = criarBotaoSkin(painelFundo_, b.nome, QRect(x, 236, 52, 20),
+                                       imagemIdioma(kSecao, b.imagem),
+                                       imagemIdioma(kSecao, pressionada.c_str()),
+                                       [this, acao = b.acao] { (this->*acao)(); });
+        botao->setToolTip(qtexto(textoIdioma(b.dica)));
+        x += 57;
+    }
+
+    // 4. The shift, with a minus and a plus box to click.
+    lblDeslocamento_ = new QLabel(painelFundo_);
+    lblDeslocamento_->setObjectName("lblDeslocamento");
+    lblDeslocamento_->setGeometry(136, 262, 170, 18);
+    lblDeslocamento_->setFont(fonteRotulo);
+    lblDeslocamento_->setStyleSheet("color: white; background: transparent;");
+    lblDeslocamento_->setToolTip(qtexto(textoIdioma("hintDeslocamento")));
+    const std::pair<int, QString> sinais[] = {{310, QStringLiteral("\u2212")},
+                                              {336, QStringLiteral("+")}};
+    for (const auto& [esquerda, sinal] : sinais) {
+        auto* caixa = new QLabel(sinal, painelFundo_);
+        caixa->setGeometry(esquerda, 262, 22, 18);
+        caixa->setAlignment(Qt::AlignCenter);
+        caixa->setFont(fonteRotulo);
+        caixa->setStyleSheet("color: #ffd678; background: transparent; border: 1px solid #ffd678;");
+        auto* area = new TImage(painelFundo_);
+        area->setObjectName(esquerda == 310 ? "btnDeslocamentoMenos" : "btnDeslocamentoMais");
+        area->setGeometry(caixa->geometry());
+        area->setCursor(Qt::PointingHandCursor);
+        area->setToolTip(lblDeslocamento_->toolTip());
+        const int passo = esquerda == 310 ? -1 : 1;
+        area->OnClick = [this, passo](TImage*) { setDeslocamento(deslocamento_ + passo); };
+    }
+
     preencherLista();
     setTabOrder(listaAfinacoes_, listaAfinacoes_);
 }
@@ -128,6 +185,12 @@ void TformAfinacoes::preencherLista() {
         if (cordas < 4 || cordas > 6) continue;
         auto* linha = new QListWidgetItem(qtexto(afinacao.getDescricao()), listaAfinacoes_);
         linha->setSizeHint(QSize(0, kAlturaLinha));
+        // The user's own tunings, which can be changed, stand out in italics.
+        if (gerenciadorAfinacoes_->doUsuario(i)) {
+            QFont italico = listaAfinacoes_->font();
+            italico.setItalic(true);
+            linha->setFont(italico);
+        }
         indicesLinhas_.push_back(i);
     }
 }
@@ -141,43 +204,177 @@ void TformAfinacoes::FormShow() {
     if (const QScreen* tela = screen() ? screen() : QGuiApplication::primaryScreen())
         move(tela->availableGeometry().center() - rect().center());
     // The selection left by an earlier showing never survives: the current tuning's row, or
-    // none when the list does not show the current tuning.
+    // none when the list does not show the current tuning. The shift shown is the one in use.
+    alterada_ = false;
+    preencherLista();
+    selecionarIndice(gerenciadorAfinacoes_->getIndiceAtual());
+    setDeslocamento(gerenciadorAfinacoes_->getDeslocamento());
+    listaAfinacoes_->setFocus(Qt::OtherFocusReason);
+}
+
+void TformAfinacoes::selecionarIndice(int indice) {
     int linha = -1;
-    const int atual = gerenciadorAfinacoes_->getIndiceAtual();
     for (std::size_t r = 0; r < indicesLinhas_.size(); ++r) {
-        if (indicesLinhas_[r] == atual) linha = static_cast<int>(r);
+        if (indicesLinhas_[r] == indice) linha = static_cast<int>(r);
     }
     listaAfinacoes_->clearSelection();
     listaAfinacoes_->setCurrentRow(linha);
     if (linha >= 0) listaAfinacoes_->scrollToItem(listaAfinacoes_->item(linha));
-    listaAfinacoes_->setFocus(Qt::OtherFocusReason);
+}
+
+int TformAfinacoes::indiceSelecionado() const {
+    const QList<QListWidgetItem*> selecionadas = listaAfinacoes_->selectedItems();
+    if (selecionadas.isEmpty()) return -1;
+    return indicesLinhas_[static_cast<std::size_t>(listaAfinacoes_->row(selecionadas.first()))];
+}
+
+void TformAfinacoes::setDeslocamento(int semitons) {
+    deslocamento_ = std::clamp(semitons, GerenciadorAfinacoes::kDeslocamentoMenor,
+                               GerenciadorAfinacoes::kDeslocamentoMaior);
+    mostrarDeslocamento();
+}
+
+void TformAfinacoes::mostrarDeslocamento() {
+    QString valor = QString::number(std::abs(deslocamento_));
+    if (deslocamento_ != 0) valor.prepend(deslocamento_ < 0 ? QChar(0x2212) : QChar('+'));
+    lblDeslocamento_->setText(qtexto(textoIdioma("lblDeslocamento")) + QLatin1Char(' ') + valor);
+}
+
+void TformAfinacoes::avisar(const char* chave, const std::string& detalhe) {
+    mostrarMensagem(textoIdioma(chave) + (detalhe.empty() ? std::string() : "\r\n" + detalhe),
+                    GerenciadorIdiomas::getInstancia()->getTexto("geral", "nomeAplicacao"));
+}
+
+void TformAfinacoes::editarEGuardar(const Afinacao& inicial, int indice) {
+    std::optional<Afinacao> nova;
+    if (editar_) {
+        nova = editar_(inicial);
+    } else {
+        TformEditarAfinacao editor(this, inicial, fonteDiapasao_ ? fonteDiapasao_() : 440.0);
+        if (editor.exec() == QDialog::Accepted) nova = editor.afinacao();
+    }
+    if (!nova) return;
+    try {
+        if (indice < 0) {
+            indice = gerenciadorAfinacoes_->adicionar(*nova);
+        } else {
+            gerenciadorAfinacoes_->substituir(indice, *nova);
+        }
+    } catch (const Exception& erro) {
+        avisar("erroSalvar", cp1252::fromUtf8(erro.message()));
+        return;
+    }
+    alterada_ = true;
+    preencherLista();
+    selecionarIndice(indice);
+}
+
+void TformAfinacoes::btnNovaClick() {
+    const int selecionada = indiceSelecionado();
+    const std::string instrumento =
+        selecionada >= 0 ? gerenciadorAfinacoes_->getAfinacao(selecionada).getInstrumento() : "";
+    editarEGuardar(Afinacao::deNotas(instrumento, "", kNotasNova), -1);
+}
+
+void TformAfinacoes::btnCopiarClick() {
+    const int selecionada = indiceSelecionado();
+    if (selecionada < 0) return;
+    editarEGuardar(gerenciadorAfinacoes_->getAfinacao(selecionada), -1);
+}
+
+void TformAfinacoes::btnEditarClick() {
+    const int selecionada = indiceSelecionado();
+    if (selecionada < 0) return;
+    if (!gerenciadorAfinacoes_->doUsuario(selecionada)) {
+        avisar("erroFabrica");
+        return;
+    }
+    editarEGuardar(gerenciadorAfinacoes_->getAfinacao(selecionada), selecionada);
+}
+
+void TformAfinacoes::btnExcluirClick() {
+    const int selecionada = indiceSelecionado();
+    if (selecionada < 0) return;
+    if (!gerenciadorAfinacoes_->doUsuario(selecionada)) {
+        avisar("erroFabrica");
+        return;
+    }
+    const QString pergunta = qtexto(textoIdioma("perguntaExcluir"))
+                                 .arg(qtexto(gerenciadorAfinacoes_->getAfinacao(selecionada)
+                                                 .getDescricao()));
+    const bool sim = confirmar_ ? confirmar_(pergunta)
+                                : QMessageBox::question(this, windowTitle(), pergunta) ==
+                                      QMessageBox::Yes;
+    if (!sim) return;
+    try {
+        gerenciadorAfinacoes_->remover(selecionada);
+    } catch (const Exception& erro) {
+        avisar("erroSalvar", cp1252::fromUtf8(erro.message()));
+        return;
+    }
+    alterada_ = true;
+    preencherLista();
+    // The row that took its place, or the last one.
+    selecionarIndice(std::min(selecionada, gerenciadorAfinacoes_->getNumeroAfinacoes() - 1));
+}
+
+void TformAfinacoes::fechar(int resultado) {
+    const bool aplicar = alterada_;
+    alterada_ = false;
+    if (aplicar && aplicarAfinacao_) aplicarAfinacao_();
+    done(resultado);
 }
 
 void TformAfinacoes::btnOkClick() {
     // With no row selected (the current tuning is not one the list shows) the current tuning
     // stays as it is.
-    const QList<QListWidgetItem*> selecionadas = listaAfinacoes_->selectedItems();
-    if (!selecionadas.isEmpty()) {
-        const int linha = listaAfinacoes_->row(selecionadas.first());
-        const int indice = indicesLinhas_[static_cast<std::size_t>(linha)];
-        if (indice != gerenciadorAfinacoes_->getIndiceAtual()) {
-            gerenciadorAfinacoes_->setIndiceAtual(indice);
-            if (aplicarAfinacao_) aplicarAfinacao_();
-        }
+    const int indice = indiceSelecionado();
+    if (indice >= 0 && indice != gerenciadorAfinacoes_->getIndiceAtual()) {
+        gerenciadorAfinacoes_->setIndiceAtual(indice);
+        alterada_ = true;
     }
-    done(QDialog::Accepted);
+    if (deslocamento_ != gerenciadorAfinacoes_->getDeslocamento()) {
+        gerenciadorAfinacoes_->setDeslocamento(deslocamento_);
+        alterada_ = true;
+    }
+    fechar(QDialog::Accepted);
 }
 
 void TformAfinacoes::btnCancelarClick() {
-    done(QDialog::Rejected);
+    // Tunings made, changed or removed are saved already; the shift waits for OK.
+    fechar(QDialog::Rejected);
 }
 
 void TformAfinacoes::listaAfinacoesDblClick() {
     btnOkClick();
 }
 
-bool TformAfinacoes::FormKeyDown(int tecla) {
+bool TformAfinacoes::FormKeyDown(int tecla, Qt::KeyboardModifiers modificadores) {
+    if (modificadores & Qt::ControlModifier) {
+        switch (tecla) {
+            case Qt::Key_N: btnNovaClick(); return true;
+            case Qt::Key_E: btnEditarClick(); return true;
+            case Qt::Key_C: btnCopiarClick(); return true;
+            default: break;
+        }
+    }
     switch (tecla) {
+        case Qt::Key_Insert:
+            btnNovaClick();
+            return true;
+        case Qt::Key_F2:
+            btnEditarClick();
+            return true;
+        case Qt::Key_Delete:
+            btnExcluirClick();
+            return true;
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            setDeslocamento(deslocamento_ + 1);
+            return true;
+        case Qt::Key_Minus:
+            setDeslocamento(deslocamento_ - 1);
+            return true;
         case Qt::Key_Return:
         case Qt::Key_Enter:
             btnOkClick();
@@ -191,13 +388,14 @@ bool TformAfinacoes::FormKeyDown(int tecla) {
 }
 
 void TformAfinacoes::keyPressEvent(QKeyEvent* event) {
-    if (!FormKeyDown(event->key())) QDialog::keyPressEvent(event);
+    if (!FormKeyDown(event->key(), event->modifiers())) QDialog::keyPressEvent(event);
 }
 
 bool TformAfinacoes::eventFilter(QObject* objeto, QEvent* evento) {
     // The window sees the keys before the list does; the arrow keys go on to the list.
     if (objeto == listaAfinacoes_ && evento->type() == QEvent::KeyPress)
-        return FormKeyDown(static_cast<QKeyEvent*>(evento)->key());
+        return FormKeyDown(static_cast<QKeyEvent*>(evento)->key(),
+                           static_cast<QKeyEvent*>(evento)->modifiers());
     if (objeto == listaAfinacoes_->viewport() && (evento->type() == QEvent::MouseButtonDblClick ||
                                                   evento->type() == QEvent::MouseButtonPress)) {
         auto* mouse = static_cast<QMouseEvent*>(evento);

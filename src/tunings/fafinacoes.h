@@ -3,10 +3,16 @@
 // of four to six strings of the tuning manager, one row each, with the current one selected;
 // confirming a different row makes that tuning current and has the main window show it at once.
 // Created once at start-up, after the main window (so the tunings are loaded), and reused.
+//
+// Below the list: New, Edit, Copy and Delete for the user's own tunings (the shipped ones can
+// only be copied), each saved at once, and the shift of the tunings in semitones, which OK
+// applies. Keys: Insert (or Ctrl+N) new, F2 (or Ctrl+E) edit, Ctrl+C copy, Delete delete,
+// + and - the shift, Return OK, Escape Cancel.
 
 #include <QDialog>
 #include <QPixmap>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class GerenciadorAfinacoes;
@@ -15,6 +21,7 @@ class QFrame;
 class QLabel;
 class QListWidget;
 class TImage;
+class Afinacao;
 
 class TformAfinacoes : public QDialog {
 public:
@@ -27,6 +34,14 @@ public:
         aplicarAfinacao_ = std::move(aplicar);
     }
 
+    // Where the tuning editor takes the concert pitch it shows frequencies at (A4, Hz).
+    void setFonteDiapasao(std::function<double()> fonte) { fonteDiapasao_ = std::move(fonte); }
+    // How the window asks before deleting and how it runs the editor (tests answer for the user).
+    using Confirmar = std::function<bool(const QString& pergunta)>;
+    using Editar = std::function<std::optional<Afinacao>(const Afinacao& inicial)>;
+    void setConfirmar(Confirmar confirmar) { confirmar_ = std::move(confirmar); }
+    void setEditar(Editar editar) { editar_ = std::move(editar); }
+
     // The tuning index each row stands for, in row order.
     const std::vector<int>& indicesLinhas() const { return indicesLinhas_; }
 
@@ -34,6 +49,14 @@ public:
     void btnOkClick();
     void btnCancelarClick();
     void listaAfinacoesDblClick();
+    void btnNovaClick();
+    void btnEditarClick();
+    void btnCopiarClick();
+    void btnExcluirClick();
+    // The shift OK applies, shown under the list.
+    void setDeslocamento(int semitons);
+    int deslocamento() const { return deslocamento_; }
+    QLabel* lblDeslocamento() const { return lblDeslocamento_; }
 
     QListWidget* listaAfinacoes() const { return listaAfinacoes_; }
     QLabel* lblSelecione() const { return lblSelecione_; }
@@ -53,12 +76,26 @@ protected:
 
 private:
     void preencherLista();
+    // The tuning index of the selected row, or -1.
+    int indiceSelecionado() const;
+    void selecionarIndice(int indice);
+    // Runs the editor on `inicial` and keeps the result (new or in place of `indice`).
+    void editarEGuardar(const Afinacao& inicial, int indice);
+    void avisar(const char* chave, const std::string& detalhe = {});
+    void mostrarDeslocamento();
+    void fechar(int resultado);
     void FormShow();
-    bool FormKeyDown(int tecla);
+    bool FormKeyDown(int tecla, Qt::KeyboardModifiers modificadores = {});
 
     GerenciadorAfinacoes* gerenciadorAfinacoes_;
     std::vector<int> indicesLinhas_;
     std::function<void()> aplicarAfinacao_;
+    Confirmar confirmar_;
+    Editar editar_;
+    std::function<double()> fonteDiapasao_;
+    int deslocamento_ = 0;
+    // The user's tunings changed while the window was open: the main window shows them again.
+    bool alterada_ = false;
 
     QFrame* painelFundo_;
     TImage* imgFundo_;
@@ -68,4 +105,5 @@ private:
     TImage* btnCancelar_;
     QPixmap imgBtnOk_, imgBtnOkI_, imgBtnCancelar_, imgBtnCancelarI_;
     MovimentoJanela* movimento_;
+    QLabel* lblDeslocamento_;
 };

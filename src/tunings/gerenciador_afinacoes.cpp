@@ -17,6 +17,11 @@ std::string& pastaPadrao() {
     return pasta;
 }
 
+std::string& arquivoUsuarioPadrao() {
+    static std::string arquivo;
+    return arquivo;
+}
+
 // "<file without .xml>-damaged-<date and time>.xml" beside it, a name not taken yet.
 std::string nomeDanificado(const std::string& arquivo) {
     std::string base = arquivo;
@@ -54,7 +59,12 @@ std::string GerenciadorAfinacoes::caminhoArquivoPadrao() {
     return pasta + "/" + kArquivoAfinacoes;
 }
 
+void GerenciadorAfinacoes::setArquivoUsuarioPadrao(const std::string& arquivo) {
+    arquivoUsuarioPadrao() = arquivo;
+}
+
 std::string GerenciadorAfinacoes::caminhoArquivoUsuario() {
+    if (!arquivoUsuarioPadrao().empty()) return arquivoUsuarioPadrao();
     const std::string dados = userDataDir();
     return dados.empty() ? std::string() : dados + "/tessarin/" + kArquivoAfinacoes;
 }

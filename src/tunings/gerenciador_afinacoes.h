@@ -48,8 +48,10 @@ public:
     // the new file (renamed "Afinacoes-damaged-<date>.xml") instead of writing over it.
     ArquivoUsuario carregarUsuario();
     ArquivoUsuario carregarUsuario(const std::string& nomeArquivo);
-    // Full path of the user's tuning file; empty when no home folder is known.
+    // Full path of the user's tuning file; empty when no home folder is known. Tests point it
+    // elsewhere; empty restores the default.
     static std::string caminhoArquivoUsuario();
+    static void setArquivoUsuarioPadrao(const std::string& arquivo);
     const std::string& getArquivoUsuario() const { return arquivoUsuario_; }
 
     int getNumeroFabrica() const { return fabrica_; }

@@ -65,6 +65,7 @@ AmbientePrincipal::AmbientePrincipal(const char* afinacoes, bool comIdioma) {
     if (::mkdtemp(modelo.data()) == nullptr) std::abort();
     pasta_ = modelo;
     GerenciadorAfinacoes::setPastaPadrao(pasta_);
+    GerenciadorAfinacoes::setArquivoUsuarioPadrao(arquivoUsuario());
     if (afinacoes != nullptr) std::ofstream(pasta_ + "/Afinacoes.xml") << afinacoes;
 
     setMostradorMensagem([this](const std::string& texto, const std::string& titulo) {
@@ -83,6 +84,7 @@ AmbientePrincipal::~AmbientePrincipal() {
     setMostradorMensagem({});
     ConfiguracoesUsuario::setLocal("", "");
     GerenciadorAfinacoes::setPastaPadrao("");
+    GerenciadorAfinacoes::setArquivoUsuarioPadrao("");
     std::error_code erro;
     std::filesystem::remove_all(pasta_, erro);
 }

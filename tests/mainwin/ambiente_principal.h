@@ -47,6 +47,8 @@ public:
 
     const std::string& pasta() const { return pasta_; }
     std::string caminhoConfiguracoes() const { return pasta_ + "/tessarin.ini"; }
+    // The file of the user's own tunings (absent until written).
+    std::string arquivoUsuario() const { return pasta_ + "/dados/tessarin/Afinacoes.xml"; }
     void escreverConfiguracoes(const std::string& conteudo) const;
     // The settings file's text; empty when there is none.
     std::string lerConfiguracoes() const;

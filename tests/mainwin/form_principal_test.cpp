@@ -478,7 +478,7 @@ TEST(FormPrincipalInstalado, EveryShippedTuningShowsInEveryLanguageWithItsNamesF
             afinacoes->setIndiceAtual(a);
             form.aplicarAfinacao();
             ++mostradas;
-            EXPECT_EQ(form.afinacaoAtual(), &afinacoes->getAfinacao(a));
+            EXPECT_EQ(*form.afinacaoAtual(), afinacoes->getAfinacao(a));
             EXPECT_EQ(posicaoDestacada(form), form.posicaoCorda(0)) << a;
             const Afinacao& atual = afinacoes->getAfinacao(a);
             EXPECT_FALSE(atual.getInstrumento().empty()) << a;

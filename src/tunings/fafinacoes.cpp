@@ -300,8 +300,9 @@ void TformAfinacoes::btnExcluirClick() {
         return;
     }
     const QString pergunta = qtexto(textoIdioma("perguntaExcluir"))
-                                 .arg(qtexto(gerenciadorAfinacoes_->getAfinacao(selecionada)
-                                                 .getDescricao()));
+                                 .replace(QStringLiteral("%1"),
+                                          qtexto(gerenciadorAfinacoes_->getAfinacao(selecionada)
+                                                     .getDescricao()));
     const bool sim = confirmar_ ? confirmar_(pergunta)
                                 : QMessageBox::question(this, windowTitle(), pergunta) ==
                                       QMessageBox::Yes;

@@ -113,7 +113,7 @@ TformEditarAfinacao::TformEditarAfinacao(QWidget* parent, const Afinacao& inicia
     for (int n = 0; n < 12; ++n) nomes << QString::fromStdString(nomeNotaMIDI(n));
     for (int s = 0; s < kMaiorCordas; ++s) {
         const int y = 172 + s * 19;
-        rotulos_[s] = rotulo(texto("lblCorda").arg(s + 1), y, 70);
+        rotulos_[s] = rotulo(texto("lblCorda").replace(QStringLiteral("%1"), QString::number(s + 1)), y, 70);
         notas_[s] = new QComboBox(this);
         notas_[s]->setObjectName(QStringLiteral("editNota%1").arg(s + 1));
         notas_[s]->addItems(nomes);

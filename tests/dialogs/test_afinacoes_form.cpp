@@ -3,18 +3,31 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QSpinBox>
 #include <QTest>
+#include <optional>
 #include <string>
 
 #include "aplicacao_teste.h"
 #include "controle_imagem.h"
 #include "fafinacoes.h"
+#include "feditar_afinacao.h"
 #include "gerenciador_afinacoes.h"
 #include "idioma_teste.h"
+#include "mensagem.h"
+#include "xml_afinacao_parser.h"
 
 namespace {
+
+struct MensagemMostrada {
+    std::string texto;
+    std::string titulo;
+    bool operator==(const MensagemMostrada&) const = default;
+};
 
 std::string afinacao(const std::string& nome, std::initializer_list<int> notas) {
     std::string xml = "<Afinacao><instrumento>" + nome +
@@ -160,4 +173,128 @@ TEST_F(FormAfinacoesTest, ButtonsShowTheirPressedPictureWhileAnyMouseButtonIsDow
     EXPECT_TRUE(mesmaCor(corCentral(form->btnCancelar()->Picture()),
                          corImagemTeste("fmAfinacoes", "imgBtnCancelar")));
     EXPECT_FALSE(form->isVisible());
+}
+
+// The user's own tunings from the chooser's keys and buttons, with the editor answered by the
+// test: what is made, copied, changed and deleted is on disk at once, the shipped tunings stay
+// as they are, and the main window shows the tunings again however the window closes.
+TEST_F(FormAfinacoesTest, TuningsOfOnesOwnAreMadeCopiedChangedAndDeletedAndSavedAtOnce) {
+    const std::string arquivo = pasta.arquivo("dados/tessarin/Afinacoes.xml");
+    gerenciador->carregarUsuario(arquivo);
+    std::vector<MensagemMostrada> mensagens;
+    setMostradorMensagem([&](const std::string& t, const std::string&) { mensagens.push_back({t, ""}); });
+    std::vector<Afinacao> iniciais;
+    std::optional<Afinacao> resposta;
+    form->setEditar([&](const Afinacao& inicial) {
+        iniciais.push_back(inicial);
+        return resposta;
+    });
+    bool confirma = false;
+    form->setConfirmar([&](const QString&) { return confirma; });
+    const auto emDisco = [&] {
+        return XMLAfinacaoParser().lerAfinacoesUsuario(arquivo).afinacoes;
+    };
+    gerenciador->setIndiceAtual(0);
+    mostrar();
+    QListWidget* lista = form->listaAfinacoes();
+
+    // Insert: a new one, from a guitar's strings; the editor's answer is listed and selected.
+    const Afinacao dropC = Afinacao::deNotas("Guitar", "Drop C", {36, 43, 48, 53, 57, 62});
+    resposta = dropC;
+    QTest::keyClick(lista, Qt::Key_Insert);
+    ASSERT_EQ(iniciais.size(), 1u);
+    EXPECT_EQ(iniciais[0].getNotasMIDI(), (std::vector<int>{40, 45, 50, 55, 59, 64}));
+    EXPECT_EQ(lista->count(), 4);
+    EXPECT_EQ(linhaSelecionada(), 3);
+    EXPECT_TRUE(lista->item(3)->font().italic());
+    EXPECT_EQ(emDisco(), std::vector<Afinacao>{dropC});
+
+    // A shipped tuning: Edit and Delete refuse with a message; Copy starts from it.
+    lista->setCurrentRow(0);
+    QTest::keyClick(lista, Qt::Key_F2);
+    QTest::keyClick(lista, Qt::Key_Delete);
+    EXPECT_EQ(mensagens.size(), 2u);
+    EXPECT_EQ(iniciais.size(), 1u);
+    const Afinacao meioTom = Afinacao::deNotas("Seis", "Eb", {39, 44, 49, 54, 58, 63});
+    resposta = meioTom;
+    QTest::keyClick(lista, Qt::Key_C, Qt::ControlModifier);
+    ASSERT_EQ(iniciais.size(), 2u);
+    EXPECT_EQ(iniciais[1], gerenciador->getAfinacao(0));
+    EXPECT_EQ(emDisco(), (std::vector<Afinacao>{dropC, meioTom}));
+
+    // One's own: Edit changes it in place; Delete asks, and a no keeps it.
+    lista->setCurrentRow(3);
+    const Afinacao dropB = Afinacao::deNotas("Guitar", "Drop B", {35, 42, 47, 52, 56, 61});
+    resposta = dropB;
+    QTest::mouseClick(form->findChild<TImage*>("btnEditar"), Qt::LeftButton);
+    EXPECT_EQ(iniciais[2], dropC);
+    EXPECT_EQ(emDisco(), (std::vector<Afinacao>{dropB, meioTom}));
+    resposta.reset();  // the editor cancelled: nothing changes
+    QTest::keyClick(lista, Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(emDisco(), (std::vector<Afinacao>{dropB, meioTom}));
+    QTest::keyClick(lista, Qt::Key_Delete);
+    EXPECT_EQ(lista->count(), 5);
+    confirma = true;
+    QTest::mouseClick(form->findChild<TImage*>("btnExcluir"), Qt::LeftButton);
+    EXPECT_EQ(lista->count(), 4);
+    EXPECT_EQ(emDisco(), std::vector<Afinacao>{meioTom});
+    EXPECT_EQ(mensagens.size(), 2u);
+
+    // Cancel picks no other tuning, but the main window shows the changed list again.
+    QTest::keyClick(lista, Qt::Key_Escape);
+    EXPECT_EQ(gerenciador->getIndiceAtual(), 0);
+    EXPECT_EQ(aplicacoes, 1);
+    setMostradorMensagem({});
+}
+
+// The shift under the list: + and - (or its boxes) within -5 to +7 semitones; OK applies it,
+// Cancel leaves the one in use.
+TEST_F(FormAfinacoesTest, TheShiftWaitsForOkAndStaysWithinItsRange) {
+    gerenciador->setDeslocamento(0);
+    mostrar();
+    QTest::keyClick(form->listaAfinacoes(), Qt::Key_Plus);
+    QTest::mouseClick(form->findChild<TImage*>("btnDeslocamentoMais"), Qt::LeftButton);
+    EXPECT_EQ(form->deslocamento(), 2);
+    EXPECT_TRUE(form->lblDeslocamento()->text().endsWith(QStringLiteral(" +2")));
+    form->btnCancelarClick();
+    EXPECT_EQ(gerenciador->getDeslocamento(), 0);
+    EXPECT_EQ(aplicacoes, 0);
+
+    mostrar();
+    EXPECT_EQ(form->deslocamento(), 0);
+    for (int i = 0; i < 9; ++i) QTest::keyClick(form->listaAfinacoes(), Qt::Key_Minus);
+    EXPECT_EQ(form->deslocamento(), GerenciadorAfinacoes::kDeslocamentoMenor);
+    EXPECT_TRUE(form->lblDeslocamento()->text().endsWith(QStringLiteral(" \u22125")));
+    QTest::keyClick(form->listaAfinacoes(), Qt::Key_Return);
+    EXPECT_EQ(gerenciador->getDeslocamento(), -5);
+    EXPECT_EQ(gerenciador->getAfinacaoAtual().getNotaMIDI(0), 35);
+    EXPECT_EQ(aplicacoes, 1);
+    gerenciador->setDeslocamento(0);
+}
+
+// The editor: four to six strings by note and octave, each frequency at the concert pitch, a
+// name the program's texts can hold, and no tuning without an instrument.
+TEST_F(FormAfinacoesTest, TheEditorDescribesATuningByItsFieldsAndRefusesWhatCannotBeKept) {
+    TformEditarAfinacao editor(nullptr, Afinacao::deNotas("Bass", "Std", {28, 33, 38, 43}), 442.0);
+    EXPECT_EQ(editor.editCordas()->value(), 4);
+    EXPECT_FALSE(editor.editNota(4)->isVisibleTo(&editor));
+    EXPECT_EQ(editor.lblFrequencia(1)->text(), QStringLiteral("55.25 Hz"));  // A1 at 442
+    editor.editCordas()->setValue(5);
+    EXPECT_TRUE(editor.editNota(4)->isVisibleTo(&editor));
+    editor.editNota(4)->setCurrentIndex(0);  // C
+    editor.editOitava(4)->setValue(3);
+    editor.editNome()->clear();
+    QTest::keyClicks(editor.editNome(), QString::fromUtf8("Tenor <ação> Ж"));
+    const auto afinacao = editor.afinacao();
+    ASSERT_TRUE(afinacao);
+    EXPECT_EQ(afinacao->getNotasMIDI(), (std::vector<int>{28, 33, 38, 43, 48}));
+    EXPECT_EQ(afinacao->getTipoAfinacao(), "Tenor <a\xE7\xE3o>");  // the Cyrillic letter refused
+
+    std::vector<std::string> mensagens;
+    setMostradorMensagem([&](const std::string& t, const std::string&) { mensagens.push_back(t); });
+    editor.editInstrumento()->setText(QStringLiteral("   "));
+    editor.btnOkClick();
+    EXPECT_EQ(mensagens.size(), 1u);
+    EXPECT_NE(editor.result(), QDialog::Accepted);
+    setMostradorMensagem({});
 }

@@ -559,3 +559,56 @@ INSTANTIATE_TEST_SUITE_P(
             "erroXML"}));
 
 }  // namespace
+
+// The user's own tunings follow the shipped ones at start, and the saved shift moves the current
+// tuning: its targets, its reference notes and the names on the neck; the boxes under the dial
+// move it again, and closing keeps it.
+TEST_F(FormPrincipalTest, TheUsersTuningsAndTheSavedShiftApplyAtStartAndAreKept) {
+    std::filesystem::create_directories(
+        std::filesystem::path(ambiente.arquivoUsuario()).parent_path());
+    std::ofstream(ambiente.arquivoUsuario()) << afinacaoUnica("Mine", 6, {36, 43, 48, 53, 57, 62});
+    ambiente.escreverConfiguracoes(
+        "[geral]\r\nidioma=English\r\nafinacaoSelecionada=5\r\ntipoSistema=0\r\ndeslocamento=-1\r\n");
+    {
+        auto form = criar();
+        ASSERT_TRUE(form->construida());
+        EXPECT_THAT(ambiente.mensagens, IsEmpty());
+        ASSERT_EQ(form->gerenciadorAfinacoes()->getIndiceAtual(), 5);
+        EXPECT_EQ(form->afinacaoAtual()->getInstrumento(), "Mine");
+        EXPECT_EQ(form->afinacaoAtual()->getNotaMIDI(0), 35);
+        EXPECT_NEAR(form->alvoCorda(0), 61.74, 0.01);  // B1
+        EXPECT_EQ(form->lblCordaSelecionada()->text(),
+                  textoIdioma(kSecao, "lblCordaSelecionada") + " B");
+        EXPECT_TRUE(form->lblDeslocamento()->text().endsWith(QStringLiteral(": \u22121")));
+        ambiente.midi.clear();
+        QTest::mouseClick(form->imagensCorda()[1], Qt::LeftButton);
+        EXPECT_THAT(ambiente.midi.lines(), ElementsAre("ResetMidiOut 100", "PutMidiOut 100 90 2A 7F"));
+        // Two up from the box: a capo on the first fret; the selected string stays.
+        QTest::mouseClick(form->btnDeslocamentoMais(), Qt::LeftButton);
+        QTest::mouseClick(form->btnDeslocamentoMais(), Qt::LeftButton);
+        EXPECT_EQ(form->cordaSelecionada(), 1);
+        EXPECT_EQ(form->afinacaoAtual()->getNotaMIDI(1), 44);
+        EXPECT_TRUE(form->lblDeslocamento()->text().endsWith(QStringLiteral(": +1")));
+        EXPECT_TRUE(form->close());
+    }
+    EXPECT_NE(ambiente.lerConfiguracoes().find("afinacaoSelecionada=5\r\n"), std::string::npos);
+    EXPECT_NE(ambiente.lerConfiguracoes().find("deslocamento=1\r\n"), std::string::npos);
+}
+
+// A damaged file of the user's own tunings: the user is told which file, the shipped tunings
+// load and the program tunes; the file stays as it was.
+TEST_F(FormPrincipalTest, ADamagedFileOfTheUsersTuningsIsReportedAndTheShippedOnesTune) {
+    std::filesystem::create_directories(
+        std::filesystem::path(ambiente.arquivoUsuario()).parent_path());
+    const std::string danificado = "<Afinacoes><Afinacao><numeroCordas>seis</numeroCordas>";
+    std::ofstream(ambiente.arquivoUsuario()) << danificado;
+    auto form = criar();
+    ASSERT_TRUE(form->construida());
+    ASSERT_EQ(ambiente.mensagens.size(), 1u);
+    EXPECT_EQ(ambiente.mensagens[0].texto,
+              ambiente.texto(kSecao, "erroXMLUsuario") + "\r\n" + ambiente.arquivoUsuario());
+    EXPECT_EQ(form->gerenciadorAfinacoes()->getNumeroAfinacoes(), 5);
+    EXPECT_EQ(form->afinacaoAtual()->getNumeroCordas(), 6);
+    std::ifstream arquivo(ambiente.arquivoUsuario());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(arquivo), {}), danificado);
+}

@@ -283,12 +283,22 @@ TEST_F(FormAfinacoesTest, TheEditorDescribesATuningByItsFieldsAndRefusesWhatCann
     EXPECT_TRUE(editor.editNota(4)->isVisibleTo(&editor));
     editor.editNota(4)->setCurrentIndex(0);  // C
     editor.editOitava(4)->setValue(3);
-    editor.editNome()->clear();
-    QTest::keyClicks(editor.editNome(), QString::fromUtf8("Tenor <ação> Ж"));
+    // What Windows-1252 holds is typed; a Cyrillic letter or a control character is refused.
+    const QValidator* validador = editor.editNome()->validator();
+    ASSERT_NE(validador, nullptr);
+    for (const char* recusado : {"Tenor \xD0\x96", "a\tb"}) {
+        QString t = QString::fromUtf8(recusado);
+        int pos = 0;
+        EXPECT_EQ(validador->validate(t, pos), QValidator::Invalid) << recusado;
+    }
+    QString aceito = QString::fromUtf8("  Tenor   <ação> \u20AC ");
+    int pos = 0;
+    EXPECT_EQ(validador->validate(aceito, pos), QValidator::Acceptable);
+    editor.editNome()->setText(aceito);
     const auto afinacao = editor.afinacao();
     ASSERT_TRUE(afinacao);
     EXPECT_EQ(afinacao->getNotasMIDI(), (std::vector<int>{28, 33, 38, 43, 48}));
-    EXPECT_EQ(afinacao->getTipoAfinacao(), "Tenor <a\xE7\xE3o>");  // the Cyrillic letter refused
+    EXPECT_EQ(afinacao->getTipoAfinacao(), "Tenor <a\xE7\xE3o> \x80");  // trimmed, one space
 
     std::vector<std::string> mensagens;
     setMostradorMensagem([&](const std::string& t, const std::string&) { mensagens.push_back(t); });

@@ -219,3 +219,20 @@ TEST_F(CapturaFinaTest, ABlackKeyIsNamedWithItsSharpAndItsFlat) {
     form->FormKeyDown(Qt::Key_F6);
     EXPECT_EQ(form->lblCordaSelecionada()->text(), QStringLiteral("String: E"));
 }
+
+// Half a step down: a pluck at E flat 2 reads in tune on the first string, and that string's
+// reference note is E flat 2 (MIDI 39).
+TEST_F(CapturaFinaTest, HalfAStepDownAnEFlat2ReadsInTuneOnTheFirstStringAndSoundsAsIts) {
+    iniciar(0.0, 40.0, 40.5, kSilencioAntes + 1.0, 39, 440.0, "deslocamento=-1\r\n");
+    EXPECT_EQ(form->cordaSelecionada(), 0);
+    EXPECT_NEAR(form->alvoCorda(0), testkit::hzNota(39), 1e-9);
+    tick();
+    tick();
+    const double cents = form->lblCents()->text().section(QLatin1Char(' '), 0, 0).toDouble();
+    EXPECT_NEAR(cents, 0.0, 0.5) << form->lblCents()->text().toStdString();
+    EXPECT_NE(corOk(), QColor(Qt::white));
+    ambiente.midi.clear();
+    form->FormKeyDown(Qt::Key_Space);
+    const std::vector<std::string> linhas = ambiente.midi.lines();
+    EXPECT_NE(std::find(linhas.begin(), linhas.end(), "PutMidiOut 100 90 27 7F"), linhas.end());
+}

@@ -2,7 +2,7 @@
 // through a private sound server, recorded from its output sink's monitor. Every note must come
 // through whole (no run of eight or more zero samples while it sounds, as an underrun leaves)
 // and in tune over its steady part, with the machine idle and with another process keeping both
-// cores busy; and at a concert pitch of 442 Hz, in tune with it.
+// cores busy; at a concert pitch of 442 Hz, in tune with it; and half a step down, at E flat.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include <cmath>
 #include <thread>
 
+#include "afinacao.h"
 #include "driver_session.h"
 #include "maxmidi.h"
 #include "private_sound_server.h"
@@ -182,6 +183,13 @@ TEST_P(DesktopSound, GuitarNotesComeThroughWholeAndInTune) {
 // At A4 = 442 Hz, E2 and A2 as the listener hears them from the sink's monitor.
 TEST(DesktopSoundConcertPitch, E2AndA2At442AreHeardWithinHalfACentOf442) {
     heardWholeAndInTune({40, 45}, 442.0, false);
+}
+
+// A standard guitar shifted half a step down: its two lowest strings, E flat 2 and A flat 2.
+TEST(DesktopSoundShift, HalfAStepDownTheLowStringsAreHeardAtEFlatWithinHalfACent) {
+    const Afinacao meioTom =
+        Afinacao::deNotas("Guitar", "", {40, 45, 50, 55, 59, 64}).deslocada(-1);
+    heardWholeAndInTune({meioTom.getNotaMIDI(0), meioTom.getNotaMIDI(1)}, 440.0, false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Machine, DesktopSound, ::testing::Values(false, true),

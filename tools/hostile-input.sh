@@ -104,10 +104,12 @@ estado_ini() {
 executar() {
   local nome=$1 somente_leitura=${2:-} pid cpu0 cpu1 hz cpu visto="" status ok=sim nota=""
   [[ "$nome" =~ ${TESSARIN_HOSTILE_CASES:-.} ]] || return 0
-  rm -f "$tmp/ini.antes"
+  rm -f "$tmp/ini.antes" "$tmp/usuario.antes"
   : >"$tmp/janelas.log"
   rm -rf "$XDG_CONFIG_HOME/tessarin"
   [ -f "$tmp/app/tessarin.ini" ] && cp "$tmp/app/tessarin.ini" "$tmp/ini.antes"
+  local usuario=$XDG_DATA_HOME/tessarin/Afinacoes.xml
+  [ -f "$usuario" ] && cp "$usuario" "$tmp/usuario.antes"
   if [ -n "$somente_leitura" ] && [ "$(id -u)" = 0 ]; then
     (export APP=$tmp/app && exec unshare -m sh -c \
       'mount --bind -o ro "$APP" "$APP" 2>/dev/null || exit 99; cd "$APP" && exec ./tessarin') \
@@ -193,6 +195,10 @@ executar() {
   fi
   if [ "$status" -ge 128 ] && [ "$ok" = sim ]; then ok=nao nota+="ended by signal $((status - 128)); "; fi
   [ -n "$visto" ] || { visto="nothing"; ok=nao nota+="showed nothing; "; }
+  if [ -n "${exigir_principal:-}" ] && [ "$principal" = 0 ]; then ok=nao nota+="no main window; "; fi
+  if [ -f "$tmp/usuario.antes" ] && ! cmp -s "$tmp/usuario.antes" "$usuario"; then
+    ok=nao nota+="the user's tuning file changed; "
+  fi
   if [ "$cpu" != "-" ] && awk -v c="$cpu" 'BEGIN { exit !(c >= 5) }'; then ok=nao nota+="busy; "; fi
   local ini config
   ini=$(estado_ini "$tmp/app/tessarin.ini" "$tmp/ini.antes")
@@ -211,10 +217,11 @@ executar() {
   echo "hostile-input: $nome: ${visto%; }; exit $status; CPU $cpu %; settings $ini; $([ "$ok" = sim ] && echo pass || echo "FAIL ${nota%; }")"
 }
 
-# A fresh program folder with English and the first tuning saved.
+# A fresh program folder with English and the first tuning saved, and no tunings of the user's.
 preparar() {
-  rm -rf "$tmp/app"
+  rm -rf "$tmp/app" "$XDG_DATA_HOME/tessarin"
   sessao_programa "$app_origem"
+  mkdir -p "$XDG_DATA_HOME/tessarin"
 }
 longo() { [ "$forma" = long ]; }
 # $1 bytes of noise, the same on every run for the same name $2.
@@ -277,35 +284,47 @@ if longo; then
   wait "$aquecido" 2>/dev/null || true
 fi
 
-# --- the tuning file -----------------------------------------------------------------------------
+# --- the tuning file, and the file of the user's own tunings ------------------------------------
+# The hostile tuning documents, each written to $1 and run as the case "$2-<kind>".
+documentos_hostis() {
+  local alvo=$1 prefixo=$2 pasta
+  pasta=$(dirname "$alvo")
+  preparar; ruido 65536 afinacoes >"$alvo"; executar "$prefixo-random-bytes"
+  if longo; then
+    preparar; head -c "$(($(stat -c %s "$app_origem/Afinacoes.xml") / 2))" "$app_origem/Afinacoes.xml" >"$alvo"
+    executar "$prefixo-truncated"
+    preparar; { echo '<?xml version="1.0"?><Afinacoes>'; repetir '<a>' 200000; } >"$alvo"; executar "$prefixo-nested-200000"
+    preparar; { echo '<?xml version="1.0" encoding="UTF-16"?>'; cat "$app_origem/Afinacoes.xml"; } |
+      iconv -f UTF-8 -t UTF-16 >"$alvo" 2>/dev/null || true; executar "$prefixo-utf16"
+    preparar; sed 's/encoding="UTF-8"/encoding="ISO-8859-1"/' "$app_origem/Afinacoes.xml" |
+      sed 's/#VIO/Viol\xe3o \xff\xfe\xc3/' >"$alvo"; executar "$prefixo-wrong-encoding"
+  fi
+  preparar
+  { echo '<?xml version="1.0"?><!DOCTYPE Afinacoes [<!ENTITY l0 "lol">'
+    for i in 1 2 3 4 5 6 7 8 9; do printf '<!ENTITY l%d "%s">' "$i" "$(repetir "&l$((i - 1));" 10)"; done
+    echo ']><Afinacoes><Afinacao><instrumento>&l9;</instrumento></Afinacao></Afinacoes>'; } >"$alvo"
+  executar "$prefixo-entity-bomb"
+  preparar
+  head -c $((4 << 20)) /dev/zero | tr '\0' 'x' >"$pasta/grande.txt"
+  { echo '<?xml version="1.0"?><!DOCTYPE Afinacoes [<!ENTITY g SYSTEM "grande.txt">]><Afinacoes><Afinacao><instrumento>'
+    repetir '&g;' 20000; echo '</instrumento></Afinacao></Afinacoes>'; } >"$alvo"
+  executar "$prefixo-external-entity-bomb"
+  preparar
+  { echo '<?xml version="1.0"?><Afinacoes>'; repetir '<!-- a comment, one of many, many -->' \
+      $(longo && echo 200000 || echo 50000); cat "$app_origem/Afinacoes.xml" | sed '1d;s/<Afinacoes>//'; } >"$alvo"
+  executar "$prefixo-many-comments"
+  preparar
+  { echo '<?xml version="1.0"?><Afinacoes>'; head -c $((grande_mb << 20)) /dev/zero | tr '\0' ' '
+    sed '1d;s/<Afinacoes>//' "$app_origem/Afinacoes.xml"; } >"$alvo"
+  executar "$prefixo-huge-${grande_mb}MB"
+}
 preparar; rm -f "$xml"; executar tuning-missing
-preparar; ruido 65536 afinacoes >"$xml"; executar tuning-random-bytes
-if longo; then
-  preparar; head -c "$(($(stat -c %s "$xml") / 2))" "$app_origem/Afinacoes.xml" >"$xml"; executar tuning-truncated
-  preparar; { echo '<?xml version="1.0"?><Afinacoes>'; repetir '<a>' 200000; } >"$xml"; executar tuning-nested-200000
-  preparar; { echo '<?xml version="1.0" encoding="UTF-16"?>'; cat "$app_origem/Afinacoes.xml"; } |
-    iconv -f UTF-8 -t UTF-16 >"$xml" 2>/dev/null || true; executar tuning-utf16
-  preparar; sed 's/encoding="UTF-8"/encoding="ISO-8859-1"/' "$app_origem/Afinacoes.xml" |
-    sed 's/#VIO/Viol\xe3o \xff\xfe\xc3/' >"$xml"; executar tuning-wrong-encoding
-fi
-preparar
-{ echo '<?xml version="1.0"?><!DOCTYPE Afinacoes [<!ENTITY l0 "lol">'
-  for i in 1 2 3 4 5 6 7 8 9; do printf '<!ENTITY l%d "%s">' "$i" "$(repetir "&l$((i - 1));" 10)"; done
-  echo ']><Afinacoes><Afinacao><instrumento>&l9;</instrumento></Afinacao></Afinacoes>'; } >"$xml"
-executar tuning-entity-bomb
-preparar
-head -c $((4 << 20)) /dev/zero | tr '\0' 'x' >"$tmp/app/grande.txt"
-{ echo '<?xml version="1.0"?><!DOCTYPE Afinacoes [<!ENTITY g SYSTEM "grande.txt">]><Afinacoes><Afinacao><instrumento>'
-  repetir '&g;' 20000; echo '</instrumento></Afinacao></Afinacoes>'; } >"$xml"
-executar tuning-external-entity-bomb
-preparar
-{ echo '<?xml version="1.0"?><Afinacoes>'; repetir '<!-- a comment, one of many, many -->' \
-    $(longo && echo 200000 || echo 50000); cat "$app_origem/Afinacoes.xml" | sed '1d;s/<Afinacoes>//'; } >"$xml"
-executar tuning-many-comments
-preparar
-{ echo '<?xml version="1.0"?><Afinacoes>'; head -c $((grande_mb << 20)) /dev/zero | tr '\0' ' '
-  sed '1d;s/<Afinacoes>//' "$app_origem/Afinacoes.xml"; } >"$xml"
-executar "tuning-huge-${grande_mb}MB"
+documentos_hostis "$xml" tuning
+# The user's own tunings: whatever the file holds, the program starts with the shipped tunings
+# and its main window, and the file stays as it was.
+exigir_principal=1
+documentos_hostis "$XDG_DATA_HOME/tessarin/Afinacoes.xml" user-tunings
+exigir_principal=
 
 # --- the settings file ---------------------------------------------------------------------------
 ini=$tmp/app/tessarin.ini

@@ -103,7 +103,8 @@ GerenciadorAfinacoes::ArquivoUsuario GerenciadorAfinacoes::carregarUsuario(
                     ++lidas.descartadas;
                 }
             }
-            estado = lidas.descartadas == 0 ? ArquivoUsuario::lido : ArquivoUsuario::danificado;
+            estado = lidas.descartadas == 0 && lidas.inteiro ? ArquivoUsuario::lido
+                                                             : ArquivoUsuario::danificado;
         } catch (const EFOpenError&) {
             estado = ArquivoUsuario::ausente;
         } catch (const Exception&) {

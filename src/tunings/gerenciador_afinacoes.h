@@ -41,7 +41,7 @@ public:
     enum class ArquivoUsuario {
         ausente,     // no file of the user's tunings yet
         lido,        // every tuning in it was read
-        danificado,  // unreadable, not a tuning file, or holding a tuning that cannot be used
+        danificado,  // unreadable, not a whole tuning file, or holding a tuning that cannot be used
     };
     // Reads the user's tunings after the shipped ones (dropping those read before). A damaged
     // file gives what could be read of it and stays as it is; the next save keeps it beside

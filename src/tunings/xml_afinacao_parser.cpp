@@ -113,19 +113,26 @@ XMLAfinacaoParser::LeituraUsuario XMLAfinacaoParser::lerAfinacoesUsuario(
     TXMLParser xml;
     xml.LoadFromFile(nomeArquivo, kModoLeitura);
     LeituraUsuario leitura;
-    leitura.afinacoes = ler(xml, false, &leitura.descartadas);
+    leitura.afinacoes = ler(xml, false, &leitura);
     return leitura;
 }
 
 std::vector<Afinacao> XMLAfinacaoParser::ler(TXMLParser& xml, bool traduzirCodigos,
-                                             int* descartadas) const {
+                                             LeituraUsuario* leitura) const {
     std::vector<Afinacao> afinacoes;
     int elementos = 0;
+    bool primeiroElemento = true, raiz = false, raizFechada = false;
     xml.StartScan();
     EstadoLeitura estado;
     while (xml.Scan()) {
         switch (xml.PartKind) {
+            case ptEmptyTag:
+                if (primeiroElemento) raiz = raizFechada = xml.PartName == "Afinacoes";
+                primeiroElemento = false;
+                break;
             case ptStartTag:
+                if (primeiroElemento) raiz = xml.PartName == "Afinacoes";
+                primeiroElemento = false;
                 if (xml.PartName == "Afinacao") {
                     estado.iniciarAfinacao();
                     ++elementos;
@@ -134,6 +141,7 @@ std::vector<Afinacao> XMLAfinacaoParser::ler(TXMLParser& xml, bool traduzirCodig
                 }
                 break;
             case ptEndTag:
+                if (xml.PartName == "Afinacoes") raizFechada = raiz;
                 if (xml.PartName == "Afinacao") {
                     if (estado.emAfinacao && estado.completa()) {
                         const int n = estado.numeroCordas;
@@ -168,7 +176,10 @@ std::vector<Afinacao> XMLAfinacaoParser::ler(TXMLParser& xml, bool traduzirCodig
         }
     }
 
-    if (descartadas != nullptr) *descartadas = elementos - static_cast<int>(afinacoes.size());
+    if (leitura != nullptr) {
+        leitura->descartadas = elementos - static_cast<int>(afinacoes.size());
+        leitura->inteiro = raiz && raizFechada;
+    }
     if (!traduzirCodigos) return afinacoes;
     for (Afinacao& afinacao : afinacoes) {
         afinacao.setInstrumento(traduzir(afinacao.getInstrumento()));

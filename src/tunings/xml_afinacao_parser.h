@@ -46,10 +46,12 @@ public:
 
     // How a file of the user's own tunings is read: the same way, except that its texts are
     // taken literally (a "#" in a name the user gave is no language code), and it tells how
-    // many <Afinacao> elements held no usable tuning (a file this program wrote has none).
+    // many <Afinacao> elements held no usable tuning, and whether the document is a whole
+    // tuning file (its first element <Afinacoes>, closed), as every file this program writes.
     struct LeituraUsuario {
         std::vector<Afinacao> afinacoes;
         int descartadas = 0;
+        bool inteiro = false;
     };
     LeituraUsuario lerAfinacoesUsuario(const std::string& nomeArquivo) const;
 
@@ -66,7 +68,7 @@ public:
 
 private:
     std::vector<Afinacao> ler(TXMLParser& xml, bool traduzirCodigos = true,
-                              int* descartadas = nullptr) const;
+                              LeituraUsuario* leitura = nullptr) const;
 
     std::array<std::string, 12> tabelaNomesNotas_;
     std::array<double, kNotasMIDI> tabelaFrequencias_;

@@ -160,6 +160,19 @@ TEST_F(AfinacoesUsuario, ADamagedFileIsReadAsFarAsItGoesAndKeptAsideOnTheNextSav
     EXPECT_EQ(guardados, 1);
     EXPECT_EQ(leitor_.lerAfinacoesUsuario(arquivoUsuario().string()).afinacoes.size(), 2u);
 
+    // What is no whole tuning file is damaged too, even without a tuning in it: it is kept.
+    for (const std::string texto : {std::string(), std::string("\x01\xFE garbage"),
+                                    std::string("<Outra><Afinacao/></Outra>"),
+                                    std::string("<Afinacoes><Afinacao>")}) {
+        escreverArquivo(arquivoUsuario(), texto);
+        EXPECT_EQ(gerenciador_.carregarUsuario(arquivoUsuario().string()),
+                  GerenciadorAfinacoes::ArquivoUsuario::danificado)
+            << texto;
+    }
+    escreverArquivo(arquivoUsuario(), "<?xml version=\"1.0\"?><!-- none yet --><Afinacoes/>");
+    EXPECT_EQ(gerenciador_.carregarUsuario(arquivoUsuario().string()),
+              GerenciadorAfinacoes::ArquivoUsuario::lido);
+
     // Not an integer where a note must be: nothing of it is read, the shipped tunings stay.
     escreverArquivo(arquivoUsuario(), "<Afinacoes><Afinacao><numeroCordas>x</numeroCordas>");
     EXPECT_EQ(gerenciador_.carregarUsuario(arquivoUsuario().string()),

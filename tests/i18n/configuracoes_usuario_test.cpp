@@ -168,6 +168,25 @@ TEST_F(ConfiguracoesUsuarioTest, TheFollowingModesAndTheConcertPitchFallBackAndA
     EXPECT_EQ(ConfiguracoesUsuario::textoDiapasao(4153), "415.3");
 }
 
+// The tunings' shift: -5 to 7 semitones; anything else reads as none, and none is not written.
+TEST_F(ConfiguracoesUsuarioTest, TheShiftIsReadWithinItsRangeAndWrittenOnlyWhenThere) {
+    for (const auto& [valor, semitons] :
+         {std::pair{"-1", -1}, {"7", 7}, {"-5", -5}, {"+2", 2}, {"8", 0}, {"-6", 0}, {"1.5", 0},
+          {"x", 0}, {"99999999999", 0}, {"", 0}}) {
+        escrever(std::string("[geral]\r\ndeslocamento=") + valor + "\r\n");
+        EXPECT_EQ(ConfiguracoesUsuario().getDeslocamento(), semitons) << valor;
+    }
+    ConfiguracoesUsuario c;
+    c.setDeslocamento(-9);
+    EXPECT_EQ(c.getDeslocamento(), ConfiguracoesUsuario::kDeslocamentoMenor);
+    ASSERT_TRUE(c.salvar(0, 0, "English"));
+    EXPECT_NE(pasta.ler("tessarin.ini").find("\r\ndeslocamento=-5\r\n"), std::string::npos);
+    EXPECT_EQ(ConfiguracoesUsuario().getDeslocamento(), -5);
+    c.setDeslocamento(0);
+    ASSERT_TRUE(c.salvar(0, 0, "English"));
+    EXPECT_EQ(pasta.ler("tessarin.ini").find("deslocamento"), std::string::npos);
+}
+
 TEST_F(ConfiguracoesUsuarioTest, AProgramFolderThatTakesNoFilesSendsThemToTheUsersConfiguration) {
     Variaveis variaveis;
     const std::string configuracao = pasta.arquivo("config");

@@ -47,7 +47,6 @@ std::string pastaPrograma() {
     return local().pasta.empty() ? programDir() : local().pasta;
 }
 
-
 }  // namespace
 
 bool converterInteiro(const std::string& texto, int& valor) {

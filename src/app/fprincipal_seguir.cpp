@@ -64,6 +64,9 @@ void TformPrincipal::criarControlesSeguir() {
         rotulo->setFont(fonte);
         rotulo->setGeometry(kEsquerdaModos, kTopoModos + indice * kPassoModos, largura,
                             kAlturaModos);
+        // The lines only show: a click goes to the control under them (a click area, or the
+        // background, which drags the window).
+        rotulo->setAttribute(Qt::WA_TransparentForMouseEvents);
         return rotulo;
     };
     // A transparent picture control over a line takes its clicks.

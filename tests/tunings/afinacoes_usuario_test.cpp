@@ -161,7 +161,7 @@ TEST_F(AfinacoesUsuario, ADamagedFileIsReadAsFarAsItGoesAndKeptAsideOnTheNextSav
     EXPECT_EQ(leitor_.lerAfinacoesUsuario(arquivoUsuario().string()).afinacoes.size(), 2u);
 
     // What is no whole tuning file is damaged too, even without a tuning in it: it is kept.
-    for (const std::string texto : {std::string(), std::string("\x01\xFE garbage"),
+    for (const std::string& texto : {std::string(), std::string("\x01\xFE garbage"),
                                     std::string("<Outra><Afinacao/></Outra>"),
                                     std::string("<Afinacoes><Afinacao>")}) {
         escreverArquivo(arquivoUsuario(), texto);

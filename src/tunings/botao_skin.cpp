@@ -3,17 +3,17 @@
 #include "controle_imagem.h"
 #include "gerenciador_idiomas.h"
 
-TImage* criarBotaoSkin(QWidget* pai, const char* nome, const QRect& lugar, const QPixmap& normal,
-                       const QPixmap& pressionado, std::function<void()> acao) {
+TImage* criarBotaoSkin(QWidget* pai, const char* nome, const QRect& lugar,
+                       const FigurasBotao& figuras, std::function<void()> acao) {
     auto* botao = new TImage(pai);
     botao->setObjectName(QLatin1String(nome));
     botao->setGeometry(lugar);
     botao->setCursor(Qt::PointingHandCursor);
-    botao->setPicture(normal);
-    botao->OnMouseDown = [botao, pressionado](TImage*, Qt::MouseButton, QPoint) {
-        botao->setPicture(pressionado);
+    const FigurasBotao* f = &figuras;
+    botao->OnMouseDown = [botao, f](TImage*, Qt::MouseButton, QPoint) {
+        botao->setPicture(f->pressionada);
     };
-    botao->OnMouseUp = [botao, normal](TImage*, Qt::MouseButton) { botao->setPicture(normal); };
+    botao->OnMouseUp = [botao, f](TImage*, Qt::MouseButton) { botao->setPicture(f->normal); };
     botao->OnClick = [acao = std::move(acao)](TImage*) { acao(); };
     return botao;
 }
@@ -21,4 +21,13 @@ TImage* criarBotaoSkin(QWidget* pai, const char* nome, const QRect& lugar, const
 QPixmap imagemIdioma(const char* secao, const char* chave) {
     const auto imagem = GerenciadorIdiomas::getInstancia()->getImagem(secao, chave);
     return imagem ? QPixmap::fromImage(*imagem) : QPixmap();
+}
+
+void mostrarFiguras(TImage* botao, const FigurasBotao& figuras) {
+    botao->setPicture(figuras.normal);
+}
+
+FigurasBotao figurasIdioma(const char* secao, const char* chave) {
+    const std::string pressionada = std::string(chave) + "I";
+    return {imagemIdioma(secao, chave), imagemIdioma(secao, pressionada.c_str())};
 }

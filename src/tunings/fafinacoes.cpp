@@ -87,62 +87,36 @@ TformAfinacoes::TformAfinacoes(QWidget* parent)
     listaAfinacoes_->installEventFilter(this);
     listaAfinacoes_->viewport()->installEventFilter(this);
 
-    btnOk_ = new TImage(painelFundo_);
-    btnOk_->setObjectName("btnOk");
-    btnOk_->setGeometry(190, 289, 88, 20);
-    btnOk_->setCursor(Qt::PointingHandCursor);
-    btnCancelar_ = new TImage(painelFundo_);
-    btnCancelar_->setObjectName("btnCancelar");
-    btnCancelar_->setGeometry(284, 289, 88, 20);
-    btnCancelar_->setCursor(Qt::PointingHandCursor);
-
-    // 1. The label text and the five pictures of the current language.
+    // 1. The label text; the pictures are decoded while the window shows (carregarFiguras).
     const GerenciadorIdiomas* idiomas = GerenciadorIdiomas::getInstancia();
     lblSelecione_->setText(qtexto(idiomas->getTexto("fmAfinacoes", "lblSelecione")));
-    imgFundo_->setPicture(imagemIdioma("fmAssistente", "imgFundo"));
-    imgBtnOk_ = imagemIdioma("fmAfinacoes", "imgBtnOk");
-    imgBtnOkI_ = imagemIdioma("fmAfinacoes", "imgBtnOkI");
-    imgBtnCancelar_ = imagemIdioma("fmAfinacoes", "imgBtnCancelar");
-    imgBtnCancelarI_ = imagemIdioma("fmAfinacoes", "imgBtnCancelarI");
 
-    // 2. The buttons show their normal pictures; any mouse button shows the pressed one.
-    btnOk_->setPicture(imgBtnOk_);
-    btnCancelar_->setPicture(imgBtnCancelar_);
-    btnOk_->OnMouseDown = [this](TImage*, Qt::MouseButton, QPoint) {
-        btnOk_->setPicture(imgBtnOkI_);
-    };
-    btnOk_->OnMouseUp = [this](TImage*, Qt::MouseButton) { btnOk_->setPicture(imgBtnOk_); };
-    btnCancelar_->OnMouseDown = [this](TImage*, Qt::MouseButton, QPoint) {
-        btnCancelar_->setPicture(imgBtnCancelarI_);
-    };
-    btnCancelar_->OnMouseUp = [this](TImage*, Qt::MouseButton) {
-        btnCancelar_->setPicture(imgBtnCancelar_);
-    };
-    btnOk_->OnClick = [this](TImage*) { btnOkClick(); };
-    btnCancelar_->OnClick = [this](TImage*) { btnCancelarClick(); };
-
-    // 3. The user's own tunings: four buttons under the list.
+    // 2. OK and Cancel, then the user's own tunings: four buttons under the list. Each shows
+    // its normal picture, the pressed one while any mouse button is down on it.
+    btnOk_ = criarBotaoSkin(painelFundo_, "btnOk", QRect(190, 289, 88, 20),
+                            figuras_[kFiguraOk], [this] { btnOkClick(); });
+    btnCancelar_ = criarBotaoSkin(painelFundo_, "btnCancelar", QRect(284, 289, 88, 20),
+                                  figuras_[kFiguraCancelar], [this] { btnCancelarClick(); });
+    botoes_[kFiguraOk] = btnOk_;
+    botoes_[kFiguraCancelar] = btnCancelar_;
     struct Botao {
         const char* nome;
-        const char* imagem;
         const char* dica;
         void (TformAfinacoes::*acao)();
     };
     const Botao botoes[] = {
-        {"btnNova", "imgBtnNova", "hintBtnNova", &TformAfinacoes::btnNovaClick},
-        {"btnEditar", "imgBtnEditar", "hintBtnEditar", &TformAfinacoes::btnEditarClick},
-        {"btnCopiar", "imgBtnCopiar", "hintBtnCopiar", &TformAfinacoes::btnCopiarClick},
-        {"btnExcluir", "imgBtnExcluir", "hintBtnExcluir", &TformAfinacoes::btnExcluirClick},
+        {"btnNova", "hintBtnNova", &TformAfinacoes::btnNovaClick},
+        {"btnEditar", "hintBtnEditar", &TformAfinacoes::btnEditarClick},
+        {"btnCopiar", "hintBtnCopiar", &TformAfinacoes::btnCopiarClick},
+        {"btnExcluir", "hintBtnExcluir", &TformAfinacoes::btnExcluirClick},
     };
-    int x = 136;
-    for (const Botao& b : botoes) {
-        const std::string pressionada = std::string(b.imagem) + "I";
-        TImage* botao = criarBotaoSkin(painelFundo_, b.nome, QRect(x, 236, 52, 20),
-                                       imagemIdioma(kSecao, b.imagem),
-                                       imagemIdioma(kSecao, pressionada.c_str()),
-                                       [this, acao = b.acao] { (this->*acao)(); });
-        botao->setToolTip(qtexto(textoIdioma(b.dica)));
-        x += 57;
+    for (std::size_t i = 0; i < std::size(botoes); ++i) {
+        const Botao& b = botoes[i];
+        const std::size_t f = kFiguraNova + i;
+        botoes_[f] = criarBotaoSkin(painelFundo_, b.nome,
+                                    QRect(136 + 57 * static_cast<int>(i), 236, 52, 20), figuras_[f],
+                                    [this, acao = b.acao] { (this->*acao)(); });
+        botoes_[f]->setToolTip(qtexto(textoIdioma(b.dica)));
     }
 
     // 4. The shift, with a minus and a plus box to click.
@@ -196,8 +170,37 @@ void TformAfinacoes::preencherLista() {
 }
 
 void TformAfinacoes::showEvent(QShowEvent* event) {
+    // Before the first paint: the pictures are there when the window appears.
+    if (!event->spontaneous()) carregarFiguras();
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
+}
+
+void TformAfinacoes::carregarFiguras() {
+    if (figurasCarregadas_) return;
+    static constexpr const char* kChaves[kFiguras] = {"imgBtnOk", "imgBtnCancelar", "imgBtnNova",
+                                                      "imgBtnEditar", "imgBtnCopiar",
+                                                      "imgBtnExcluir"};
+    imgFundo_->setPicture(imagemIdioma("fmAssistente", "imgFundo"));
+    for (std::size_t f = 0; f < kFiguras; ++f) {
+        figuras_[f] = figurasIdioma(kSecao, kChaves[f]);
+        mostrarFiguras(botoes_[f], figuras_[f]);
+    }
+    figurasCarregadas_ = true;
+}
+
+void TformAfinacoes::liberarFiguras() {
+    imgFundo_->setPicture(QPixmap());
+    for (std::size_t f = 0; f < kFiguras; ++f) {
+        figuras_[f] = {};
+        mostrarFiguras(botoes_[f], figuras_[f]);
+    }
+    figurasCarregadas_ = false;
+}
+
+void TformAfinacoes::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous()) liberarFiguras();
 }
 
 void TformAfinacoes::FormShow() {

@@ -11,9 +11,12 @@
 
 #include <QDialog>
 #include <QPixmap>
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
+
+#include "botao_skin.h"
 
 class GerenciadorAfinacoes;
 class MovimentoJanela;
@@ -63,18 +66,18 @@ public:
     TImage* imgFundo() const { return imgFundo_; }
     TImage* btnOk() const { return btnOk_; }
     TImage* btnCancelar() const { return btnCancelar_; }
-    // The picture holders: OK and Cancel, normal and pressed.
-    const QPixmap& imgBtnOk() const { return imgBtnOk_; }
-    const QPixmap& imgBtnOkI() const { return imgBtnOkI_; }
-    const QPixmap& imgBtnCancelar() const { return imgBtnCancelar_; }
-    const QPixmap& imgBtnCancelarI() const { return imgBtnCancelarI_; }
 
 protected:
     void showEvent(QShowEvent* event) override;  // FormShow
+    void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* objeto, QEvent* evento) override;
 
 private:
+    // The window's pictures, decoded when it shows and let go when it closes: it is open for a
+    // moment now and then, and its background alone is some 400 kB decoded.
+    void carregarFiguras();
+    void liberarFiguras();
     void preencherLista();
     // The tuning index of the selected row, or -1.
     int indiceSelecionado() const;
@@ -103,7 +106,15 @@ private:
     QListWidget* listaAfinacoes_;
     TImage* btnOk_;
     TImage* btnCancelar_;
-    QPixmap imgBtnOk_, imgBtnOkI_, imgBtnCancelar_, imgBtnCancelarI_;
+    enum : std::size_t {
+        kFiguraOk,
+        kFiguraCancelar,
+        kFiguraNova,  // then Edit, Copy, Delete
+        kFiguras = kFiguraNova + 4
+    };
+    std::array<FigurasBotao, kFiguras> figuras_;
+    std::array<TImage*, kFiguras> botoes_{};
+    bool figurasCarregadas_ = false;
     MovimentoJanela* movimento_;
     QLabel* lblDeslocamento_;
 };

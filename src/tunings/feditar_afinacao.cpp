@@ -138,11 +138,15 @@ TformEditarAfinacao::TformEditarAfinacao(QWidget* parent, const Afinacao& inicia
     editCordas_->setValue(std::clamp(inicial.getNumeroCordas(), kMenorCordas, kMaiorCordas));
     connect(editCordas_, &QSpinBox::valueChanged, this, [this] { mostrarCordas(); });
 
-    criarBotaoSkin(this, "btnOk", QRect(190, 289, 88, 20), imagemIdioma("fmAfinacoes", "imgBtnOk"),
-                   imagemIdioma("fmAfinacoes", "imgBtnOkI"), [this] { btnOkClick(); });
-    criarBotaoSkin(this, "btnCancelar", QRect(284, 289, 88, 20),
-                   imagemIdioma("fmAfinacoes", "imgBtnCancelar"),
-                   imagemIdioma("fmAfinacoes", "imgBtnCancelarI"), [this] { btnCancelarClick(); });
+    // Made for one use: its pictures go with it.
+    figurasOk_ = figurasIdioma("fmAfinacoes", "imgBtnOk");
+    figurasCancelar_ = figurasIdioma("fmAfinacoes", "imgBtnCancelar");
+    mostrarFiguras(criarBotaoSkin(this, "btnOk", QRect(190, 289, 88, 20), figurasOk_,
+                                  [this] { btnOkClick(); }),
+                   figurasOk_);
+    mostrarFiguras(criarBotaoSkin(this, "btnCancelar", QRect(284, 289, 88, 20), figurasCancelar_,
+                                  [this] { btnCancelarClick(); }),
+                   figurasCancelar_);
 
     QWidget* anterior = editInstrumento_;
     for (QWidget* w : std::initializer_list<QWidget*>{editNome_, editCordas_}) {

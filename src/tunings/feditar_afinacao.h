@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "afinacao.h"
+#include "botao_skin.h"
 
 class QComboBox;
 class QLabel;
@@ -50,6 +51,7 @@ private:
     int notaMIDI(int corda) const;
 
     double diapasaoHz_;
+    FigurasBotao figurasOk_, figurasCancelar_;
     QLineEdit* editInstrumento_;
     QLineEdit* editNome_;
     QSpinBox* editCordas_;

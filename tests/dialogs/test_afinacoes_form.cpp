@@ -157,10 +157,13 @@ TEST_F(FormAfinacoesTest, ButtonsShowTheirPressedPictureWhileAnyMouseButtonIsDow
     const QColor ok = corImagemTeste("fmAfinacoes", "imgBtnOk");
     const QColor okI = corImagemTeste("fmAfinacoes", "imgBtnOkI");
     const QColor cancelarI = corImagemTeste("fmAfinacoes", "imgBtnCancelarI");
+    // The pictures are decoded while the window shows, and let go when it closes.
+    EXPECT_TRUE(form->btnOk()->Picture().isNull());
+    EXPECT_TRUE(form->imgFundo()->Picture().isNull());
+    mostrar();
     EXPECT_TRUE(mesmaCor(corCentral(form->btnOk()->Picture()), ok));
     EXPECT_TRUE(mesmaCor(corCentral(form->imgFundo()->Picture()),
                          corImagemTeste("fmAssistente", "imgFundo")));
-    mostrar();
     QTest::mousePress(form->btnOk(), Qt::RightButton);
     EXPECT_TRUE(mesmaCor(corCentral(form->btnOk()->Picture()), okI));
     QTest::mouseRelease(form->btnOk(), Qt::RightButton);
@@ -170,9 +173,12 @@ TEST_F(FormAfinacoesTest, ButtonsShowTheirPressedPictureWhileAnyMouseButtonIsDow
     QTest::mousePress(form->btnCancelar(), Qt::LeftButton);
     EXPECT_TRUE(mesmaCor(corCentral(form->btnCancelar()->Picture()), cancelarI));
     QTest::mouseRelease(form->btnCancelar(), Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(form->btnCancelar()->Picture().isNull());
+    EXPECT_TRUE(form->imgFundo()->Picture().isNull());
+    mostrar();
     EXPECT_TRUE(mesmaCor(corCentral(form->btnCancelar()->Picture()),
                          corImagemTeste("fmAfinacoes", "imgBtnCancelar")));
-    EXPECT_FALSE(form->isVisible());
 }
 
 // The user's own tunings from the chooser's keys and buttons, with the editor answered by the

@@ -110,7 +110,6 @@ TformAssistente::TformAssistente(QWidget* parent)
     imgMicrofone_ = new TImage(paginas_->widget(2));
     imgMicrofone_->setObjectName("imgMicrofone");
     imgMicrofone_->setGeometry(164, 84, 176, 102);
-    imgMicrofone_->setPicture(imagemJanela("fmAssistente", "imgMicrofone"));
 
     medidorVolume_ = new QProgressBar(paginas_->widget(3));
     medidorVolume_->setObjectName("medidorVolume");
@@ -129,7 +128,6 @@ TformAssistente::TformAssistente(QWidget* parent)
     imagemRodape_->setObjectName("imagemRodape");
     imagemRodape_->setGeometry(0, 0, kLargura, 46);
     imagemRodape_->setStretch(true);
-    imagemRodape_->setPicture(imagemJanela("fmAssistente", "imagemRodape"));
     btnFechar_ = criarBotao(panel2_, "btnFechar", kTagFechar, QRect(5, 15, 25, 25));
     btnConfiguracoes_ =
         criarBotao(panel2_, "btnConfiguracoes", kTagConfiguracoes, QRect(57, 17, 130, 25));
@@ -150,27 +148,7 @@ TformAssistente::TformAssistente(QWidget* parent)
     }
     for (const char* chave : {"lblTextoTab0", "lblTextoTab1", "lblTextoTab3", "lblTextoTab4"})
         rotulo(chave)->adjustSize();
-    // 2. The pictures: the background and the language's button pictures.
-    const auto fundo = idiomas->getImagem("fmAssistente", "imgFundo");
-    imagensFundo_[0]->setPicture(fundo);
-    imagensBotao_[kTagFechar] = imagemJanela("fmAssistente", "imgBtnFechar");
-    imagensBotao_[kTagFechar + 1] = imagemJanela("fmAssistente", "imgBtnFecharI");
-    auto imagemIdioma = [idiomas](const char* chave) {
-        const auto imagem = idiomas->getImagem("fmAssistente", chave);
-        return imagem ? QPixmap::fromImage(*imagem) : QPixmap();
-    };
-    imagensBotao_[kTagAnterior] = imagemIdioma("imgBtnAnterior");
-    imagensBotao_[kTagAnterior + 1] = imagemIdioma("imgBtnAnteriorI");
-    imagensBotao_[kTagProximo] = imagemIdioma("imgBtnProximo");
-    imagensBotao_[kTagProximo + 1] = imagemIdioma("imgBtnProximoI");
-    imagensBotao_[kTagConfiguracoes] = imagemIdioma("imgBtnConfiguracoes");
-    imagensBotao_[kTagConfiguracoes + 1] = imagemIdioma("imgBtnConfiguracoesI");
-    // 3. Every page shows the same background; the buttons their normal pictures.
-    for (int p = 1; p < kNumeroPaginas; ++p)
-        imagensFundo_[p]->setPicture(imagensFundo_[0]->Picture());
-    for (TImage* botao : {btnFechar_, btnProximo_, btnAnterior_, btnConfiguracoes_})
-        botao->setPicture(imagensBotao_[botao->Tag()]);
-
+    // 2. The pictures are decoded while the window shows (carregarFiguras).
     // 4. The meter's own recorder: 256 frames of 8-bit mono at 11025 Hz, started by FormShow.
     gravador_->setAutoStart(false);
     gravador_->OnSample = [this](TComponent* sender) { gravadorSample(sender); };
@@ -228,7 +206,46 @@ void TformAssistente::tabShow(int pagina) {
     btnConfiguracoes_->setVisible(botoes.configuracoes && !mixer_.programa.empty());
 }
 
+void TformAssistente::carregarFiguras() {
+    if (figurasCarregadas_) return;
+    const GerenciadorIdiomas* idiomas = GerenciadorIdiomas::getInstancia();
+    imgMicrofone_->setPicture(imagemJanela("fmAssistente", "imgMicrofone"));
+    imagemRodape_->setPicture(imagemJanela("fmAssistente", "imagemRodape"));
+    // The background and the language's button pictures.
+    const auto fundo = idiomas->getImagem("fmAssistente", "imgFundo");
+    imagensFundo_[0]->setPicture(fundo);
+    imagensBotao_[kTagFechar] = imagemJanela("fmAssistente", "imgBtnFechar");
+    imagensBotao_[kTagFechar + 1] = imagemJanela("fmAssistente", "imgBtnFecharI");
+    auto imagemIdioma = [idiomas](const char* chave) {
+        const auto imagem = idiomas->getImagem("fmAssistente", chave);
+        return imagem ? QPixmap::fromImage(*imagem) : QPixmap();
+    };
+    imagensBotao_[kTagAnterior] = imagemIdioma("imgBtnAnterior");
+    imagensBotao_[kTagAnterior + 1] = imagemIdioma("imgBtnAnteriorI");
+    imagensBotao_[kTagProximo] = imagemIdioma("imgBtnProximo");
+    imagensBotao_[kTagProximo + 1] = imagemIdioma("imgBtnProximoI");
+    imagensBotao_[kTagConfiguracoes] = imagemIdioma("imgBtnConfiguracoes");
+    imagensBotao_[kTagConfiguracoes + 1] = imagemIdioma("imgBtnConfiguracoesI");
+    // Every page shows the same background; the buttons their normal pictures.
+    for (int p = 1; p < kNumeroPaginas; ++p)
+        imagensFundo_[p]->setPicture(imagensFundo_[0]->Picture());
+    for (TImage* botao : {btnFechar_, btnProximo_, btnAnterior_, btnConfiguracoes_})
+        botao->setPicture(imagensBotao_[botao->Tag()]);
+    figurasCarregadas_ = true;
+}
+
+void TformAssistente::liberarFiguras() {
+    for (TImage* figura : {imgMicrofone_, imagemRodape_, btnFechar_, btnProximo_, btnAnterior_,
+                           btnConfiguracoes_})
+        figura->setPicture(QPixmap());
+    for (TImage* fundo : imagensFundo_) fundo->setPicture(QPixmap());
+    for (QPixmap& imagem : imagensBotao_) imagem = QPixmap();
+    figurasCarregadas_ = false;
+}
+
 void TformAssistente::showEvent(QShowEvent* event) {
+    // Before the first paint: the pictures are there when the window appears.
+    if (!event->spontaneous()) carregarFiguras();
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
 }
@@ -249,7 +266,10 @@ void TformAssistente::FormShow() {
 
 void TformAssistente::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
-    if (!event->spontaneous()) FormClose();
+    if (!event->spontaneous()) {
+        FormClose();
+        liberarFiguras();
+    }
 }
 
 void TformAssistente::FormClose() {

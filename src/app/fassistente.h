@@ -74,6 +74,11 @@ private:
     std::unique_ptr<TRecorder> gravador_;
     ProgramaMixer mixer_;
     bool aberta_ = false;  // between FormShow and FormClose
+    // The pictures, decoded when the window shows and let go when it closes (it is open for a
+    // minute at most, now and then; decoded, they hold some 700 kB).
+    void carregarFiguras();
+    void liberarFiguras();
+    bool figurasCarregadas_ = false;
 
     QStackedWidget* paginas_;
     std::array<TImage*, kNumeroPaginas> imagensFundo_{};

@@ -167,6 +167,14 @@ TEST_F(AssistenteTest, ButtonsShowTheirPressedPictureFromAnyMouseButton) {
                   form->imagemBackGround(0)->Picture().cacheKey());
     EXPECT_TRUE(mesmaCor(corCentral(form->imagemBackGround(3)->Picture()),
                          corImagemTeste("fmAssistente", "imgFundo")));
+    // Closed, the window lets its pictures go; shown again, it has them back.
+    form->reject();
+    EXPECT_TRUE(form->imagemBackGround(0)->Picture().isNull());
+    EXPECT_TRUE(form->btnProximo()->Picture().isNull());
+    mostrar();
+    EXPECT_TRUE(mesmaCor(corCentral(form->btnProximo()->Picture()), normal));
+    EXPECT_TRUE(mesmaCor(corCentral(form->imagemBackGround(0)->Picture()),
+                         corImagemTeste("fmAssistente", "imgFundo")));
 }
 
 TEST_F(AssistenteTest, TheMeterShowsThePeakOfFullScaleAndSilentCapture) {

@@ -70,19 +70,35 @@ PrivateSoundServer::~PrivateSoundServer() {
     }
 }
 
-int PrivateSoundServer::playbackStreams() const {
-    if (!running_) return -1;
-    std::string command = "pactl list short sink-inputs 2>/dev/null && echo end";
+std::string PrivateSoundServer::pactl(const std::string& arguments) const {
+    if (!running_) return {};
+    std::string command = "pactl " + arguments + " 2>/dev/null && echo end";
     if (previous_.empty()) {
         // Not applied to this process: ask the server through its own runtime folder.
         for (const std::string& variable : environment_) command = variable + " " + command;
         command = "env " + command;
     }
-    const std::string list = shellOutput(command);
-    if (list.size() < 4 || list.compare(list.size() - 4, 4, "end\n") != 0) return -1;
+    std::string list = shellOutput(command);
+    if (list.size() < 4 || list.compare(list.size() - 4, 4, "end\n") != 0) return {};
+    return list;
+}
+
+int PrivateSoundServer::playbackStreams() const {
+    const std::string list = pactl("list short sink-inputs");
+    if (list.empty()) return -1;
     std::istringstream lines(list);
     int count = 0;
     for (std::string line; std::getline(lines, line);) count += !line.empty() && line != "end";
+    return count;
+}
+
+int PrivateSoundServer::playingStreams() const {
+    const std::string list = pactl("list sink-inputs");
+    if (list.empty()) return -1;
+    std::istringstream lines(list);
+    int count = 0;
+    for (std::string line; std::getline(lines, line);)
+        count += line.find("Corked: no") != std::string::npos;
     return count;
 }
 

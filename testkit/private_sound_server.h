@@ -32,10 +32,16 @@ public:
     // The variables the server's clients need, as "NAME=value".
     const std::vector<std::string>& environment() const { return environment_; }
 
-    // How many playback streams the server is playing now; -1 when it cannot be asked.
+    // How many playback streams the server holds now, corked (paused) or not; -1 when it
+    // cannot be asked.
     int playbackStreams() const;
+    // How many of them play (are not corked); -1 when it cannot be asked.
+    int playingStreams() const;
 
 private:
+    // The output of `pactl <arguments>` to this server, ending in "end\n"; empty when it failed.
+    std::string pactl(const std::string& arguments) const;
+
     std::string folder_;
     std::string kind_;
     std::vector<std::string> environment_;

@@ -10,6 +10,11 @@
 //   MEM qt_floor_rss_kb             second: CPU time over 20 s / 20 s, and its peak memory
 //   TIME startup_cold_cache_ms <n>  process start to the main window mapped, less the 1 s splash
 //                                   wait, on a first start (no pitch corrections known yet)
+//   RATIO app_cpu_first_start/realtime  the whole program's CPU time over the first 30 s of that
+//                                   start (its own start-up and the background measuring of keys
+//                                   included) / 30 s
+//   TIME pitch_measuring_cpu_s <n>  the CPU time of the thread that measures the keys, once it
+//                                   has measured them all (the program idles)
 //   TIME startup_to_window_ms <n>   the same on later starts (median of three)
 //   RATIO app_cpu_main/realtime     over 20 s with a steady in-tune E2 (the needle at rest): the
 //   RATIO app_cpu_capture/realtime  main thread, the capture threads (ours and the PulseAudio
@@ -26,6 +31,8 @@
 //                                           E2: a source that hands on a piece every few ms
 //   MEM app_rss_kb                  the program's peak memory over that run (listening, with
 //                                   TimGM6mb loaded when it is installed, else the default)
+//   MEM app_anon_kb                 its anonymous memory then (smaps_rollup), the part that does
+//                                   not come from files
 //   RATIO app_rss/qt_floor_rss      that peak over the bare window's
 //   MEM app_rss_kb_after_note       the peak once one reference note (Space) has sounded
 //   TIME startup_to_window_ms[installed]    start-up to the main window of the Debian package
@@ -33,9 +40,13 @@
 //                                   another folder, when TESSARIN_BENCH_PACOTE names the package
 //                                   (median of three)
 //   TIME startup_cold_cache_ms[<SoundFont>]  the same figures from a first start and a short
-//   TIME startup_to_window_ms[<SoundFont>]   run after it with each
-//   MEM app_rss_kb[<SoundFont>]              installed Debian GM SoundFont (TimGM6mb,
-//   MEM app_rss_kb_after_note[<SoundFont>]   FluidR3_GM, MuseScore_General_Full)
+//   RATIO app_cpu_first_start/realtime[<SoundFont>]  run after it with each installed Debian
+//   TIME pitch_measuring_cpu_s[<SoundFont>]  GM SoundFont (TimGM6mb, FluidR3_GM,
+//   TIME startup_to_window_ms[<SoundFont>]   MuseScore_General_Full)
+//   MEM app_rss_kb[<SoundFont>]
+//   MEM app_anon_kb[<SoundFont>]
+//   MEM app_rss_kb_after_note[<SoundFont>]
+// TESSARIN_BENCH_APP_ONLY=soundfonts runs only the last group (the figures per SoundFont).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -67,6 +78,10 @@ constexpr int kEsperaSplashMs = 1000;
 // A first start measures every key of the reference notes' program in the background: it is
 // waited for until the program idles (under 2 % of a core over 2 s), at most this long.
 constexpr int kSegundosMedicaoAfinacao = 150;
+// The span of a first start whose CPU time is measured.
+constexpr int kSegundosPrimeiraPartida = 30;
+// The name of the driver library's thread that measures the keys.
+constexpr const char* kThreadMedicao = "mxmidi-keys";
 constexpr int kLargura = 802;
 constexpr int kAltura = 532;
 constexpr const char* kConfiguracoes =
@@ -211,6 +226,7 @@ public:
         pid_t pid = -1;
         xcb_window_t janela = 0;
         double msAteJanela = 0.0;
+        Relogio::time_point inicio;
     };
 
     // Unpacks the Debian package into a root of its own, as dpkg would install it, with
@@ -237,6 +253,7 @@ public:
         ambiente.push_back("XDG_CONFIG_HOME=" + pasta_ + "/config");
         Tuner t;
         const auto t0 = Relogio::now();
+        t.inicio = t0;
         t.pid = instalado ? iniciar({pasta_ + "/raiz/usr/bin/tessarin"}, ambiente, pasta_,
                                     pasta_ + "/tessarin.log")
                           : iniciar({pasta_ + "/app/tessarin"}, ambiente, pasta_ + "/app",
@@ -263,21 +280,39 @@ public:
         return statusKb(t.pid, "VmHWM:");
     }
 
-    // A start with no pitch cache: its time to the window is printed as TIME `rotulo`; the
-    // program then runs until its background measuring is done, which later starts find.
-    bool primeiraPartida(const std::string& rotulo, const std::vector<std::string>& extra = {}) {
+    // A start with no pitch cache: its time to the window is printed as TIME
+    // startup_cold_cache_ms`sufixo`, its CPU time over its first seconds as RATIO
+    // app_cpu_first_start/realtime`sufixo`; the program then runs until its background measuring
+    // is done (which later starts find), whose CPU time is TIME pitch_measuring_cpu_s`sufixo`.
+    bool primeiraPartida(const std::string& sufixo, const std::vector<std::string>& extra = {}) {
         std::error_code erro;
         fs::remove_all(pasta_ + "/home/.cache", erro);
         const auto tuner = iniciarTuner(extra);
         if (!tuner) return false;
-        std::printf("TIME %s %.0f\n", rotulo.c_str(), tuner->msAteJanela);
+        std::printf("TIME startup_cold_cache_ms%s %.0f\n", sufixo.c_str(), tuner->msAteJanela);
+        std::fflush(stdout);
+        std::this_thread::sleep_until(tuner->inicio + std::chrono::seconds(kSegundosPrimeiraPartida));
+        const double cpuInicio = cpuProcessoNs(tuner->pid);
+        if (cpuInicio >= 0.0)
+            std::printf("RATIO app_cpu_first_start/realtime%s %.4f\n", sufixo.c_str(),
+                        cpuInicio / (kSegundosPrimeiraPartida * 1e9));
         std::fflush(stdout);
         const auto limite = Relogio::now() + std::chrono::seconds(kSegundosMedicaoAfinacao);
-        while (Relogio::now() < limite) {
-            const AmostraCpu antes = amostrarCpu(tuner->pid);
+        AmostraCpu ultima = amostrarCpu(tuner->pid);
+        bool ocioso = false;
+        while (!ocioso && Relogio::now() < limite) {
+            const AmostraCpu antes = ultima;
             std::this_thread::sleep_for(std::chrono::seconds(2));
-            if (cpuEntre(tuner->pid, antes, amostrarCpu(tuner->pid)).total < 0.02 * 2e9) break;
+            ultima = amostrarCpu(tuner->pid);
+            ocioso = cpuEntre(tuner->pid, antes, ultima).total < 0.02 * 2e9;
         }
+        if (ocioso)
+            std::printf("TIME pitch_measuring_cpu_s%s %.2f\n", sufixo.c_str(),
+                        cpuDasThreads(ultima, kThreadMedicao) / 1e9);
+        else
+            std::printf("TIME pitch_measuring_cpu_s%s unavailable (still measuring after %d s)\n",
+                        sufixo.c_str(), kSegundosMedicaoAfinacao);
+        std::fflush(stdout);
         return encerrar(tuner->pid, tuner->janela);
     }
 
@@ -299,7 +334,12 @@ private:
     pid_t tom_ = -1;
 };
 
+int medirSoundFonts(Banco& banco);
+
 int medirTudo(Banco& banco) {
+    if (const char* so = std::getenv("TESSARIN_BENCH_APP_ONLY"); so != nullptr &&
+                                                               std::string(so) == "soundfonts")
+        return medirSoundFonts(banco);
     double razaoPiso = -1.0;
     long pisoKb = -1;
     if (!banco.medirPiso(razaoPiso, pisoKb)) return 1;
@@ -314,7 +354,7 @@ int medirTudo(Banco& banco) {
     if (fs::exists(kSoundFonts[0]))
         soundFontPadrao.push_back(std::string("MXMIDI32_SOUNDFONT=") + kSoundFonts[0]);
     banco.ouvir(Microfone::Som::mi2);
-    if (!banco.primeiraPartida("startup_cold_cache_ms", soundFontPadrao)) return 1;
+    if (!banco.primeiraPartida("", soundFontPadrao)) return 1;
 
     // Three starts with the needle at rest on an in-tune E2; the last one is measured.
     std::vector<double> partidas;
@@ -346,6 +386,7 @@ int medirTudo(Banco& banco) {
 
         const long picoKb = statusKb(tuner->pid, "VmHWM:");
         std::printf("MEM app_rss_kb %ld\n", picoKb);
+        std::printf("MEM app_anon_kb %ld\n", smapsKb(tuner->pid, "Anonymous:"));
         if (pisoKb > 0) std::printf("RATIO app_rss/qt_floor_rss %.2f\n", double(picoKb) / pisoKb);
         std::printf("MEM app_rss_kb_after_note %ld\n", banco.picoAposNota(*tuner));
         std::fflush(stdout);
@@ -409,7 +450,12 @@ int medirTudo(Banco& banco) {
         banco.usarMicrofone(true);
     }
 
-    // Memory with each GM SoundFont: a start, a few seconds of listening, one note.
+    return medirSoundFonts(banco);
+}
+
+// Memory with each GM SoundFont: a first start, then a start, a few seconds of listening, one
+// note.
+int medirSoundFonts(Banco& banco) {
     banco.ouvir(Microfone::Som::mi2);
     for (const char* soundFont : kSoundFonts) {
         const std::string nome = fs::path(soundFont).filename();
@@ -419,13 +465,13 @@ int medirTudo(Banco& banco) {
         }
         // Its pitch corrections are measured on a first start; the measured start knows them.
         const std::string escolha = std::string("MXMIDI32_SOUNDFONT=") + soundFont;
-        if (!banco.primeiraPartida("startup_cold_cache_ms[" + nome + "]", {escolha}))
-            return 1;
+        if (!banco.primeiraPartida("[" + nome + "]", {escolha})) return 1;
         const auto tuner = banco.iniciarTuner({escolha});
         if (!tuner) return 1;
         std::printf("TIME startup_to_window_ms[%s] %.0f\n", nome.c_str(), tuner->msAteJanela);
         std::this_thread::sleep_for(std::chrono::milliseconds(kAcomodacaoMs));
         std::printf("MEM app_rss_kb[%s] %ld\n", nome.c_str(), statusKb(tuner->pid, "VmHWM:"));
+        std::printf("MEM app_anon_kb[%s] %ld\n", nome.c_str(), smapsKb(tuner->pid, "Anonymous:"));
         std::printf("MEM app_rss_kb_after_note[%s] %ld\n", nome.c_str(),
                     banco.picoAposNota(*tuner));
         std::fflush(stdout);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -116,6 +117,40 @@ std::string detalharCpu(const AmostraCpu& antes, const AmostraCpu& depois) {
                  std::to_string(static_cast<long>(ns / 1e6)) + " ms\n";
     }
     return texto;
+}
+
+double cpuProcessoNs(pid_t pid) {
+    std::ifstream entrada("/proc/" + std::to_string(pid) + "/stat");
+    std::string texto;
+    if (!std::getline(entrada, texto)) return -1.0;
+    // The command's name is in parentheses and may hold spaces: the fields follow the last ')'.
+    const auto fim = texto.rfind(')');
+    if (fim == std::string::npos) return -1.0;
+    std::istringstream campos(texto.substr(fim + 2));
+    std::string campo;
+    // utime and stime are fields 14 and 15 of the line, 12 and 13 after the name.
+    for (int i = 3; i < 14 && campos >> campo; ++i) {
+    }
+    double utime = 0.0, stime = 0.0;
+    if (!(campos >> utime >> stime)) return -1.0;
+    return (utime + stime) * 1e9 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+double cpuDasThreads(const AmostraCpu& amostra, const std::string& nome) {
+    double ns = 0.0;
+    for (const auto& [tid, tempo] : amostra) {
+        if (tempo.nome == nome) ns += tempo.ns;
+    }
+    return ns;
+}
+
+long smapsKb(pid_t pid, const char* campo) {
+    std::ifstream entrada("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    for (std::string linha; std::getline(entrada, linha);) {
+        if (linha.rfind(campo, 0) == 0)
+            return std::strtol(linha.c_str() + std::strlen(campo), nullptr, 10);
+    }
+    return -1;
 }
 
 long statusKb(pid_t pid, const char* campo) {

@@ -52,6 +52,16 @@ std::string detalharCpu(const AmostraCpu& antes, const AmostraCpu& depois);
 // the PulseAudio client library (through ALSA's pulse plugin or our own connection).
 bool threadDeCaptura(const std::string& nome);
 
+// CPU time the whole process has used so far, in ns, its ended threads included (from
+// /proc/<pid>/stat, to the clock tick); -1 when it cannot be read.
+double cpuProcessoNs(pid_t pid);
+
+// CPU time of the threads called `nome` in the sample, in ns.
+double cpuDasThreads(const AmostraCpu& amostra, const std::string& nome);
+
+// A field of /proc/<pid>/smaps_rollup in kB ("Anonymous:", "Rss:"); -1 when it cannot be read.
+long smapsKb(pid_t pid, const char* campo);
+
 // A field of /proc/<pid>/status in kB ("VmHWM:", "VmRSS:"); -1 when it cannot be read.
 long statusKb(pid_t pid, const char* campo);
 

@@ -7,10 +7,10 @@
 // ("Sink Latency"), plus one period of the synthesiser, the longest an event waits before it is
 // rendered. The readings start once the new sink has settled at the latency the stream asked for.
 // Printed as `LAT mxmidi32_output_ms <worst of 20 readings>` beside the goal `LAT
-// mxmidi32_output_goal_ms 50`. The output closes while nothing sounds, so the first note after a
-// silence also waits for it to open again: `LAT mxmidi32_heard_open_ms` and
+// mxmidi32_output_goal_ms 50`. The output pauses (its stream corked) while nothing sounds, so the
+// first note after a silence also waits for it to play again: `LAT mxmidi32_heard_open_ms` and
 // `LAT mxmidi32_heard_after_silence_ms` time a note on to its sound on the sink's monitor with the
-// output open and with the output closed, and `LAT mxmidi32_heard_notes_with_gaps` counts those
+// output playing and with the output paused, and `LAT mxmidi32_heard_notes_with_gaps` counts those
 // notes whose first second on the monitor holds a run of eight or more zero samples (an
 // underrun).
 
@@ -169,10 +169,10 @@ private:
     std::vector<Block> blocks_;
 };
 
-// The time from a note on to its sound on the sink's monitor, with the output kept open (a
-// note shortly before) and with the output closed by a silence: the median of five of each.
-// Both include the recorder's own latency, so it is the difference that tells what reopening
-// the output costs. (The server's own accounting cannot be used after a silence: an idle null
+// The time from a note on to its sound on the sink's monitor, with the output kept playing (a
+// note shortly before) and with the output paused by a silence: the median of five of each.
+// Both include the recorder's own latency, so it is the difference that tells what playing
+// again costs. (The server's own accounting cannot be used after a silence: an idle null
 // sink falls back to its 2 s block and reports that until it has played out.)
 void measureHeardLatency(testkit::PrivateSoundServer& server, TMaxMidiOut& out) {
     MonitorListener listener;
@@ -191,10 +191,10 @@ void measureHeardLatency(testkit::PrivateSoundServer& server, TMaxMidiOut& out) 
         const bool afterSilence = i % 2 == 1;
         out.Reset();
         if (afterSilence) {
-            for (int k = 0; k < 100 && server.playbackStreams() != 0; ++k) {
+            for (int k = 0; k < 100 && server.playingStreams() != 0; ++k) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
-            if (server.playbackStreams() != 0) continue;
+            if (server.playingStreams() != 0) continue;
         } else {
             out.Put(MIDIEVENT{0, 0x90, 28, 1, 0});  // keeps the output open, inaudibly
             std::this_thread::sleep_for(std::chrono::milliseconds(300));

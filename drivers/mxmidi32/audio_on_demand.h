@@ -1,8 +1,8 @@
 #pragma once
-// Keeps an audio output open only while it has something to play. An open desktop output wakes
-// its thread hundreds of times a second even to play silence; closed, it costs nothing. The
-// output is reopened for the next sound, and closed again once nothing has sounded for a grace
-// period.
+// Keeps an audio output playing only while it has something to play. A playing desktop output
+// wakes its thread hundreds of times a second even to play silence; closed (or paused, as the
+// `close` given does it), it costs nothing. The output is opened again for the next sound, and
+// closed again once nothing has sounded for a grace period.
 
 #include <chrono>
 #include <condition_variable>

@@ -24,12 +24,23 @@ public:
     // How often the output ran dry since it opened (the listener heard a gap).
     int underruns() const { return underruns_.load(); }
 
+    // An output that can pause keeps its connection while nothing sounds, asks for no sound and
+    // costs no wake-ups, and plays again at once: the next note is heard sooner than through a
+    // new connection. One that cannot is closed and opened again instead.
+    virtual bool canPause() const { return false; }
+    // Stops asking for sound; what was queued is kept until resume() drops it.
+    virtual void pause() {}
+    // Drops what was queued and plays again; false when the output is gone meanwhile (the
+    // server restarted), and it must be opened anew.
+    virtual bool resume() { return false; }
+
 protected:
     std::atomic<int> underruns_{0};
 };
 
 // A playback stream on the desktop's sound server (PulseAudio, or PipeWire through its
-// PulseAudio service). Never starts a server. nullptr when no server answers.
+// PulseAudio service). Never starts a server. nullptr when no server answers. It pauses by
+// corking the stream.
 std::unique_ptr<AudioOutput> openServerOutput(const RenderFunction& render);
 
 // ALSA's "default" playback device. nullptr when it cannot be opened at our format.

@@ -1,6 +1,7 @@
 #include "key_corrections.h"
 
 #include <fluidsynth.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,20 +34,14 @@ constexpr std::chrono::seconds kWait{5};
 // Programs often change several times in a row while a player sets up (the tuner selects one
 // program and then another): the background work starts once the choice has held this long.
 constexpr std::chrono::milliseconds kSettle{250};
-// Background measuring rests this many times as long as each key took.
-constexpr int kRestPerWork = 2;
+// Background measuring rests this many times as long as each key took: the strings' keys (and
+// those a concert pitch moves them to) at about a fourteenth of a core, the rest of the range
+// (wanted only by other programs' music or a transposed tuning) at about a thirty-first.
+constexpr int kRestPerStringKey = 13;
+constexpr int kRestPerOtherKey = 30;
 
 double equalTempered(int key) {
     return 440.0 * std::exp2((key - 69) / 12.0);
-}
-
-// Keys in the order they are measured: the middle of the range (a guitar's strings) first.
-std::vector<int> keyOrder() {
-    std::vector<int> keys;
-    for (int k = KeyCorrections::kFirstKey; k <= KeyCorrections::kLastKey; ++k) keys.push_back(k);
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](int a, int b) { return std::abs(a - 52) < std::abs(b - 52); });
-    return keys;
 }
 
 bool completeFor(const PresetCorrections& preset) {
@@ -106,7 +101,8 @@ public:
             const auto start = static_cast<std::size_t>((centre - half) * kAudioRate);
             if (start <= static_cast<std::size_t>(kSteadyFrom)) continue;  // keeps `steady`
             const std::size_t to = std::min(start + length, static_cast<std::size_t>(kRingFrames));
-            if (const auto e = errorOver(key, start, to)) last = *e;
+            // Placed within half a cent, the key rings no further from it than the trim may go.
+            if (const auto e = errorOver(key, start, to, 2.0 * kMaxTrimCents)) last = *e;
             trim[i] = cents(last);
         }
         return trim;
@@ -169,11 +165,13 @@ private:
 
     // The pitch error in cents of the key just played, between two frames; nothing when it has
     // no pitch there.
-    std::optional<double> errorOver(int key, std::size_t from, std::size_t to) const {
-        std::vector<float> mono(to - from);
-        for (std::size_t i = from; i < to; ++i) mono[i - from] = left_[i] + right_[i];
-        const double f =
-            estimateFundamental(mono.data(), mono.size(), kAudioRate, equalTempered(key));
+    // `spanCents`: how far from the equal-tempered pitch it is looked for.
+    std::optional<double> errorOver(int key, std::size_t from, std::size_t to,
+                                    double spanCents = 100.0) {
+        mono_.resize(to - from);
+        for (std::size_t i = from; i < to; ++i) mono_[i - from] = left_[i] + right_[i];
+        const double f = estimateFundamental(mono_.data(), mono_.size(), kAudioRate,
+                                             equalTempered(key), spanCents);
         if (f <= 0.0) return std::nullopt;
         return 1200.0 * std::log2(f / equalTempered(key));
     }
@@ -182,7 +180,7 @@ private:
     fluid_synth_t* synth_ = nullptr;
     int font_ = FLUID_FAILED;
     std::pair<int, int> preset_{-1, -1};
-    std::vector<float> left_, right_;
+    std::vector<float> left_, right_, mono_;
 };
 
 KeyCorrections::KeyCorrections(const std::string& soundFont)
@@ -200,15 +198,13 @@ KeyCorrections::~KeyCorrections() {
     }
     changed_.notify_all();
     if (worker_.joinable()) worker_.join();
-    std::lock_guard guard(lock_);
-    if (dirty_) save();
 }
 
 void KeyCorrections::setWanted(const std::set<std::pair<int, int>>& presets) {
     std::lock_guard guard(lock_);
     wanted_ = presets;
     wantedSince_ = std::chrono::steady_clock::now();
-    if (!failed_ && !worker_.joinable() && nextJob()) worker_ = std::thread([this] { work(); });
+    if (!failed_ && nextJob()) startWorker();
     changed_.notify_all();
 }
 
@@ -220,7 +216,7 @@ std::optional<KeyCorrection> KeyCorrections::get(int bank, int program, int key)
     };
     if (!known() && measurable(key) && !failed_) {
         urgent_.push_back({bank, program, key});
-        if (!worker_.joinable()) worker_ = std::thread([this] { work(); });
+        startWorker();
         changed_.notify_all();
         changed_.wait_for(guard, kWait, [&] { return known() || failed_ || quitting_; });
     }
@@ -235,7 +231,7 @@ std::optional<KeyCorrections::Job> KeyCorrections::nextJob() {
         if (!table_[{job.bank, job.program}].keys[job.key]) return job;
         urgent_.erase(urgent_.begin());
     }
-    static const std::vector<int> order = keyOrder();
+    const std::vector<int>& order = measuringOrder();
     for (const auto& [bank, program] : wanted_) {
         PresetCorrections& preset = table_[{bank, program}];
         if (preset.complete) continue;
@@ -247,14 +243,21 @@ std::optional<KeyCorrections::Job> KeyCorrections::nextJob() {
     return std::nullopt;
 }
 
+void KeyCorrections::startWorker() {
+    if (worker_.joinable()) return;
+    worker_ = std::thread([this] {
+        pthread_setname_np(pthread_self(), kThreadName);
+        work();
+    });
+}
+
 void KeyCorrections::save() {
     if (stamp_) savePitchCache(cacheFile_, *stamp_, table_);
-    dirty_ = false;
 }
 
 void KeyCorrections::work() {
     // Measuring in the background gives way to the program and to the sound by resting between
-    // keys (twice as long as each key took), not by a lower priority: a key the user is waiting
+    // keys (many times as long as each key took), not by a lower priority: a key the user is waiting
     // for is measured at once and at the program's own priority, which on a busy machine a
     // lowered one would starve for seconds (and an unprivileged thread cannot raise it again).
     std::unique_ptr<Measurer> measurer;
@@ -263,7 +266,6 @@ void KeyCorrections::work() {
     while (!quitting_) {
         const std::optional<Job> job = nextJob();
         if (!job) {
-            if (dirty_) save();
             measurer.reset();  // its samples are not needed any more
             changed_.wait(guard);
             continue;
@@ -289,16 +291,16 @@ void KeyCorrections::work() {
         }
         const KeyCorrection c = measurer->measure(job->bank, job->program, job->key);
         const auto ended = std::chrono::steady_clock::now();
-        restUntil = ended + kRestPerWork * (ended - started);
+        restUntil = ended + (stringOrNearKey(job->key) ? kRestPerStringKey : kRestPerOtherKey) *
+                                (ended - started);
         guard.lock();
         PresetCorrections& preset = table_[{job->bank, job->program}];
         preset.keys[job->key] = c;
-        dirty_ = true;
-        if (!preset.complete && completeFor(preset)) {
-            preset.complete = true;
-            save();
-        }
+        if (!preset.complete && completeFor(preset)) preset.complete = true;
         changed_.notify_all();
+        // Kept at once (a small file, written in a millisecond or two): a program that stops
+        // before the end finds every key measured so far at its next start.
+        save();
     }
 }
 

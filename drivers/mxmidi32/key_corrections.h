@@ -1,8 +1,10 @@
 #pragma once
 // Per-key pitch corrections for the presets the synthesiser plays, measured by rendering each
 // key with a synthesiser of its own (far faster than real time) and kept in the pitch cache.
-// The keys of every preset a channel holds are measured in the background, one after another;
-// a key that is played before its turn is measured at once.
+// The keys of every preset a channel holds are measured in the background, one after another
+// (the strings' keys first, see key_order.h) and at a gentle pace; a key that is played before
+// its turn is measured at once. Each key goes into the cache as soon as it is measured, so that
+// a program stopped half way resumes where it stopped.
 
 #include <chrono>
 #include <condition_variable>
@@ -14,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "key_order.h"
 #include "pitch_cache.h"
 
 namespace mxmidi {
@@ -22,7 +25,7 @@ class KeyCorrections {
 public:
     // Corrections for the SoundFont at `soundFont`; what the cache holds for it is read now.
     explicit KeyCorrections(const std::string& soundFont);
-    // Stops measuring and keeps what was measured in the cache.
+    // Stops measuring (what was measured is in the cache already).
     ~KeyCorrections();
 
     KeyCorrections(const KeyCorrections&) = delete;
@@ -38,8 +41,12 @@ public:
 
     // Keys from about 20 Hz to 5 kHz are measured; the rest are left as they are.
     static bool measurable(int key) { return key >= kFirstKey && key <= kLastKey; }
-    static constexpr int kFirstKey = 16;
-    static constexpr int kLastKey = 111;
+    static constexpr int kFirstKey = kFirstMeasuredKey;
+    static constexpr int kLastKey = kLastMeasuredKey;
+
+    // The name of the background thread (for the system's tools, and the benchmark that counts
+    // what measuring costs).
+    static constexpr const char* kThreadName = "mxmidi-keys";
 
 private:
     class Measurer;
@@ -48,6 +55,7 @@ private:
     };
 
     void work();
+    void startWorker();            // under lock_
     std::optional<Job> nextJob();  // under lock_
     void save();                   // under lock_
 
@@ -61,7 +69,6 @@ private:
     std::set<std::pair<int, int>> wanted_;
     std::chrono::steady_clock::time_point wantedSince_;
     std::vector<Job> urgent_;
-    bool dirty_ = false;
     bool failed_ = false;  // the measuring synthesiser cannot load the SoundFont
     bool quitting_ = false;
     std::thread worker_;

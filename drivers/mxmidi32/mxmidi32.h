@@ -11,8 +11,9 @@
  *          opens the audio output (and fails when none opens or there is no SoundFont); the
  *          SoundFont itself loads in the background, messages sent meanwhile are played once it
  *          has loaded, and a note on waits for it. Should it fail to load, every note on fails.
- *          The audio output is open only while something sounds: 1.5 s after the last voice
- *          has ended it is closed, and the next note on opens it again (that note on fails when
+ *          The audio output plays only while something sounds: 1.5 s after the last voice
+ *          has ended it is paused (the sound server's stream corked, which costs no wake-ups;
+ *          ALSA's device closed), and the next note on plays it again (that note on fails when
  *          no output opens any more). An output into MXMIDI32_AUDIO_FILE stays open.
  *          A channel holds no program until it is given one; its first note without one takes
  *          General MIDI's default. Every pitched note sounds at its equal-tempered pitch

@@ -69,6 +69,29 @@ public:
         return ok;
     }
 
+    bool canPause() const override { return true; }
+
+    void pause() override {
+        pa_threaded_mainloop_lock(mainloop_);
+        if (pa_operation* o = pa_stream_cork(stream_, 1, nullptr, nullptr)) pa_operation_unref(o);
+        pa_threaded_mainloop_unlock(mainloop_);
+    }
+
+    bool resume() override {
+        pa_threaded_mainloop_lock(mainloop_);
+        const bool ready = pa_context_get_state(context_) == PA_CONTEXT_READY &&
+                           pa_stream_get_state(stream_) == PA_STREAM_READY;
+        if (ready) {
+            // What was queued before the pause is silence (the output pauses once nothing has
+            // sounded for a while): dropped, so that the next note is not queued behind it. The
+            // stream then waits for its first block again, which holds that note.
+            if (pa_operation* o = pa_stream_flush(stream_, nullptr, nullptr)) pa_operation_unref(o);
+            if (pa_operation* o = pa_stream_cork(stream_, 0, nullptr, nullptr)) pa_operation_unref(o);
+        }
+        pa_threaded_mainloop_unlock(mainloop_);
+        return ready;
+    }
+
 private:
     bool waitForContext() {
         for (;;) {

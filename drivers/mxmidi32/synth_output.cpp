@@ -30,8 +30,9 @@ constexpr const char* kSoundFonts[] = {
     "/usr/share/sounds/sf2/FluidR3_GS.sf2",
 };
 
-// A desktop output is closed once nothing has sounded for this long, and reopened by the next
-// note; whether anything sounds is looked at this often while it is open.
+// A desktop output is paused (or, when it cannot pause, closed) once nothing has sounded for
+// this long, and plays again with the next note; whether anything sounds is looked at this often
+// while it plays.
 constexpr std::chrono::milliseconds kIdleGrace{1500};
 constexpr std::chrono::milliseconds kIdlePoll{250};
 
@@ -71,10 +72,17 @@ public:
         if (!output_) return false;
         audio_ = std::make_unique<AudioOnDemand>(
             [this, render] {
+                if (output_ && output_->resume()) return true;
                 output_ = openDesktopOutput(render);
                 return output_ != nullptr;
             },
-            [this] { output_.reset(); }, [this] { return running() && engine_->sounding(); },
+            [this] {
+                if (output_->canPause())
+                    output_->pause();
+                else
+                    output_.reset();
+            },
+            [this] { return running() && engine_->sounding(); },
             toFile ? AudioOnDemand::kNeverClose : kIdleGrace, kIdlePoll);
         loader_ = std::thread([this, soundFont] { load(soundFont); });
         return true;
@@ -151,7 +159,7 @@ private:
     std::unique_ptr<SynthEngine> engine_;  // set once, before running_ turns true
     std::atomic<bool> running_{false};
     std::thread loader_;
-    std::unique_ptr<AudioOutput> output_;  // nullptr while the desktop output is closed
+    std::unique_ptr<AudioOutput> output_;  // paused, or nullptr, while nothing sounds
     std::unique_ptr<AudioOnDemand> audio_;
 };
 

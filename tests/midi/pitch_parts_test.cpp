@@ -10,10 +10,13 @@
 #include <cmath>
 #include <fstream>
 #include <random>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <vector>
 
 #include "fine_trim.h"
+#include "key_order.h"
 #include "pitch_cache.h"
 #include "pitch_estimate.h"
 #include "tone_pitch.h"
@@ -64,6 +67,37 @@ TEST(PitchReadings, ExactTonesReadAtTheirPitch) {
             const double found = mxmidi::estimateFundamental(f.data(), f.size(), kRate,
                                                              tonepitch::equalTempered(key));
             EXPECT_NEAR(1200 * std::log2(found / tonepitch::equalTempered(key)), cents, 0.05);
+        }
+    }
+}
+
+// Told the pitch is close, the library looks only near it, and finds the same peak: over the
+// whole measured range (the lowest keys' grid, the highest keys' fast transform), for a tone
+// whose pitch drifts as a sample's does while it rings, in the window lengths the trim uses.
+TEST(PitchReadings, ANarrowSpanFindsWhatTheSemitoneFinds) {
+    for (int key = mxmidi::kFirstMeasuredKey; key <= mxmidi::kLastMeasuredKey; key += 5) {
+        for (std::size_t count : {9600u, 19200u, 33600u}) {
+            SCOPED_TRACE(testing::Message() << "key " << key << ", " << count << " samples");
+            // The trim's windows span thirty periods at least.
+            if (count < 30 * kRate / tonepitch::equalTempered(key)) continue;
+            const double f0 = tonepitch::equalTempered(key) * std::pow(2.0, 7.3 / 1200);
+            std::vector<float> x(count);
+            double phase = 0.0;
+            for (std::size_t i = 0; i < count; ++i) {
+                const double t = i / kRate;
+                phase += 2 * tonepitch::kPi * f0 * (1.0 + 0.002 * t) / kRate;  // 3.5 cents/s
+                x[i] = static_cast<float>(std::exp(-2.0 * t) *
+                                          (std::sin(phase) + 0.5 * std::sin(2 * phase + 1.0)));
+            }
+            const double expected = tonepitch::equalTempered(key);
+            const double wide = mxmidi::estimateFundamental(x.data(), count, kRate, expected);
+            const double narrow =
+                mxmidi::estimateFundamental(x.data(), count, kRate, expected, 40.0);
+            ASSERT_GT(wide, 0.0);
+            EXPECT_NEAR(1200 * std::log2(narrow / wide), 0.0, 0.001);
+            // About where it rings in the middle of the stretch (its louder start weighs more).
+            const double middle = 7.3 + 1200 * std::log2(1.0 + 0.002 * (count / 2.0) / kRate);
+            EXPECT_NEAR(1200 * std::log2(wide / expected), middle, 0.3);
         }
     }
 }
@@ -312,4 +346,40 @@ TEST(PitchCache, LivesInTheUsersCacheFolderAndComplainsOnceWhenItCannot) {
 
     ::unsetenv("XDG_CACHE_HOME");
     EXPECT_EQ(std::system(("rm -rf '" + folder + "'").c_str()), 0);
+}
+
+// The keys the tuner plays come first in the background's order: every open string of every
+// shipped tuning (read from the tuning file), then the keys a concert pitch moves them to, then
+// the rest of the measured range, each key once.
+TEST(KeyOrder, TheShippedTuningsKeysComeFirstAndEveryKeyOnce) {
+    std::ifstream in(std::string(TESSARIN_SOURCE_DIR) + "/data/Afinacoes.xml");
+    ASSERT_TRUE(in);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string xml = text.str();
+    std::set<int> strings;
+    static const std::regex corda("<corda>\\s*([0-9]+)\\s*</corda>");
+    for (std::sregex_iterator it(xml.begin(), xml.end(), corda), end; it != end; ++it)
+        strings.insert(std::stoi((*it)[1]));
+    ASSERT_GT(strings.size(), 20u);
+    EXPECT_EQ(strings, std::set<int>(mxmidi::stringKeys().begin(), mxmidi::stringKeys().end()));
+
+    const std::vector<int>& order = mxmidi::measuringOrder();
+    ASSERT_EQ(order.size(), std::size_t(mxmidi::kLastMeasuredKey - mxmidi::kFirstMeasuredKey + 1));
+    EXPECT_EQ(std::set<int>(order.begin(), order.end()).size(), order.size());
+    EXPECT_EQ(order.front(), 50);  // D3, the middle of a guitar's strings
+    const std::set<int> head(order.begin(), order.begin() + static_cast<long>(strings.size()));
+    EXPECT_EQ(head, strings);
+    // A concert pitch of 400 Hz to 480 Hz plays a string up to two semitones away.
+    bool near = true;
+    for (std::size_t i = strings.size(); i < order.size(); ++i) {
+        const int key = order[i];
+        const bool isNear = std::any_of(strings.begin(), strings.end(),
+                                        [&](int s) { return std::abs(s - key) <= 2; });
+        EXPECT_EQ(mxmidi::stringOrNearKey(key), isNear) << key;
+        EXPECT_FALSE(isNear && !near) << key << " comes after keys no string needs";
+        near = isNear;
+    }
+    EXPECT_TRUE(mxmidi::stringOrNearKey(40));
+    EXPECT_FALSE(mxmidi::stringOrNearKey(100));
 }

@@ -43,7 +43,9 @@ public:
         if (body.size() & 1) u8(0);
     }
     // A LIST chunk of this type holding `body` (its sub-chunks).
-    void list(const char* type, const std::string& body) { chunk("LIST", std::string(type, 4) + body); }
+    void list(const char* type, const std::string& body) {
+        chunk("LIST", std::string(type, 4) + body);
+    }
     std::string& bytes() { return bytes_; }
 
 private:
@@ -218,8 +220,7 @@ std::optional<PresetSet> leanSoundFontPresets(const std::string& leanFile,
     return presets;
 }
 
-std::optional<std::string> buildLeanSoundFont(const ByteSource& source,
-                                              const SoundFontTables& t,
+std::optional<std::string> buildLeanSoundFont(const ByteSource& source, const SoundFontTables& t,
                                               const SoundFontStamp& stamp,
                                               const PresetSet& presets) {
     // The presets asked for, each once (a file that holds one twice plays the first).
@@ -256,18 +257,19 @@ std::optional<std::string> buildLeanSoundFont(const ByteSource& source,
         SfPreset header = t.presets[p];
         header.bag = static_cast<std::uint16_t>(out.presetBags.size());
         out.presets.push_back(header);
-        copyZones(t.presets, p, t.presetBags, t.presetGenerators, t.presetModulators,
-                  kGenInstrument, [&](std::uint16_t i) { return instrumentIndex.at(i); },
-                  out.presetBags, out.presetGenerators, out.presetModulators);
+        copyZones(
+            t.presets, p, t.presetBags, t.presetGenerators, t.presetModulators, kGenInstrument,
+            [&](std::uint16_t i) { return instrumentIndex.at(i); }, out.presetBags,
+            out.presetGenerators, out.presetModulators);
     }
     for (std::uint16_t i : instruments) {
         SfInstrument header = t.instruments[i];
         header.bag = static_cast<std::uint16_t>(out.instrumentBags.size());
         out.instruments.push_back(header);
-        copyZones(t.instruments, i, t.instrumentBags, t.instrumentGenerators,
-                  t.instrumentModulators, kGenSampleId,
-                  [&](std::uint16_t s) { return sampleIndex.at(s); }, out.instrumentBags,
-                  out.instrumentGenerators, out.instrumentModulators);
+        copyZones(
+            t.instruments, i, t.instrumentBags, t.instrumentGenerators, t.instrumentModulators,
+            kGenSampleId, [&](std::uint16_t s) { return sampleIndex.at(s); }, out.instrumentBags,
+            out.instrumentGenerators, out.instrumentModulators);
     }
     // The tables' counts are 16-bit: a copy that would not fit is not made.
     if (out.presetBags.size() >= 0xFFFF || out.presetGenerators.size() >= 0xFFFF ||
@@ -305,8 +307,8 @@ std::optional<std::string> buildLeanSoundFont(const ByteSource& source,
                 return std::nullopt;
             if (points.size() + kTailPoints >= kMaxSampleBytes / 2) return std::nullopt;
             const std::size_t room = kMaxSampleBytes / 2 - points.size() - kTailPoints;
-            auto decoded = decodeVorbisSample(stream.data(), stream.size(),
-                                              std::min(kMaxSamplePoints, room));
+            auto decoded =
+                decodeVorbisSample(stream.data(), stream.size(), std::min(kMaxSamplePoints, room));
             if (!decoded) return std::nullopt;
             const auto count = static_cast<std::uint32_t>(decoded->size());
             points.insert(points.end(), decoded->begin(), decoded->end());
@@ -328,7 +330,8 @@ std::optional<std::string> buildLeanSoundFont(const ByteSource& source,
             points.resize(at + count + kTailPoints, 0);
             if (!source.read(t.sampleOffset + 2ull * s.start, points.data() + at, 2 * copied))
                 return std::nullopt;
-            s.loopStart = movedPoint(start, std::int64_t{s.loopStart} - s.start, count + kTailPoints);
+            s.loopStart =
+                movedPoint(start, std::int64_t{s.loopStart} - s.start, count + kTailPoints);
             s.loopEnd = movedPoint(start, std::int64_t{s.loopEnd} - s.start, count + kTailPoints);
             s.start = start;
             s.end = start + count;

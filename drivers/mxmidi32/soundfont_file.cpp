@@ -19,9 +19,13 @@ struct Chunk {
     std::uint32_t size = 0;
 };
 
-bool is(const char* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
+bool is(const char* id, const char* name) {
+    return std::memcmp(id, name, 4) == 0;
+}
 
-std::uint16_t u16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t u16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 std::uint32_t u32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
@@ -76,7 +80,9 @@ void decodeBag(const std::uint8_t* p, SfBag& r) {
     r.generator = u16(p);
     r.modulator = u16(p + 2);
 }
-void decodeModulator(const std::uint8_t* p, SfModulator& r) { std::memcpy(r.bytes.data(), p, 10); }
+void decodeModulator(const std::uint8_t* p, SfModulator& r) {
+    std::memcpy(r.bytes.data(), p, 10);
+}
 void decodeGenerator(const std::uint8_t* p, SfGenerator& r) {
     r.operation = u16(p);
     r.amount = u16(p + 2);
@@ -196,8 +202,7 @@ std::optional<SoundFontTables> readSoundFontTables(const ByteSource& source) {
     for (std::size_t i = 0; i + 1 < t.samples.size(); ++i) {
         const SfSample& s = t.samples[i];
         // Ogg Vorbis samples are placed in bytes, the others in 16-bit sample points.
-        const std::uint64_t limit =
-            (s.type & kSampleOggVorbis) ? t.sampleBytes : t.sampleBytes / 2;
+        const std::uint64_t limit = (s.type & kSampleOggVorbis) ? t.sampleBytes : t.sampleBytes / 2;
         if (s.start > s.end || s.end > limit) return std::nullopt;
     }
     return t;

@@ -58,9 +58,9 @@ struct SfSample {
 // format closes every list with one, whose indices end the last real entry).
 struct SoundFontTables {
     std::uint16_t versionMajor = 0, versionMinor = 0;
-    std::string comment;                 // ICMT, empty when absent
-    std::uint64_t sampleOffset = 0;      // where the smpl data begins in the file
-    std::uint64_t sampleBytes = 0;       // and its length
+    std::string comment;             // ICMT, empty when absent
+    std::uint64_t sampleOffset = 0;  // where the smpl data begins in the file
+    std::uint64_t sampleBytes = 0;   // and its length
     std::vector<SfPreset> presets;
     std::vector<SfBag> presetBags;
     std::vector<SfModulator> presetModulators;

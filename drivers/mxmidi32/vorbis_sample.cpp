@@ -15,7 +15,9 @@ struct Memory {
     sf_count_t at = 0;
 };
 
-sf_count_t length(void* user) { return static_cast<Memory*>(user)->size; }
+sf_count_t length(void* user) {
+    return static_cast<Memory*>(user)->size;
+}
 
 sf_count_t seek(sf_count_t offset, int whence, void* user) {
     auto* m = static_cast<Memory*>(user);
@@ -34,9 +36,13 @@ sf_count_t read(void* into, sf_count_t count, void* user) {
     return n;
 }
 
-sf_count_t write(const void*, sf_count_t, void*) { return 0; }
+sf_count_t write(const void*, sf_count_t, void*) {
+    return 0;
+}
 
-sf_count_t tell(void* user) { return static_cast<Memory*>(user)->at; }
+sf_count_t tell(void* user) {
+    return static_cast<Memory*>(user)->at;
+}
 
 }  // namespace
 

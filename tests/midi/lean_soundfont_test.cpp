@@ -2,6 +2,8 @@
 // the copy holds, to the point), on damaged files (refused, never half read), and on the
 // installed GM SoundFonts (the copy sounds exactly as the whole file, SF3 included).
 
+#include "lean_soundfont.h"
+
 #include <fluidsynth.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "lean_copy_keeper.h"
-#include "lean_soundfont.h"
 #include "soundfont_file.h"
 #include "tiny_soundfont.h"
 
@@ -42,7 +43,9 @@ int pointAt(const std::string& file, const SoundFontTables& t, std::uint32_t i) 
                                      static_cast<unsigned char>(file[at + 1]) << 8);
 }
 
-std::string name(const std::array<char, 20>& n) { return std::string(n.data(), strnlen(n.data(), 20)); }
+std::string name(const std::array<char, 20>& n) {
+    return std::string(n.data(), strnlen(n.data(), 20));
+}
 
 // The first second of a key of a preset, rendered by FluidSynth from a file.
 std::vector<float> render(const std::string& font, int program, int key) {
@@ -126,7 +129,8 @@ TEST(SoundFontFile, DamagedFilesAreRefusedNeverHalfRead) {
     };
     for (const Damage& d : damages) {
         std::string bad = good;
-        for (int b = 0; b < d.bytes; ++b) bad[d.at + static_cast<std::size_t>(b)] = static_cast<char>(d.value >> (8 * b));
+        for (int b = 0; b < d.bytes; ++b)
+            bad[d.at + static_cast<std::size_t>(b)] = static_cast<char>(d.value >> (8 * b));
         EXPECT_FALSE(tablesOf(bad)) << d.what;
     }
     std::string oversized = good;
@@ -194,7 +198,8 @@ TEST(LeanSoundFont, ACopyAppliesOnlyToTheFileItWasMadeFrom) {
     std::filesystem::resize_file(file, std::filesystem::file_size(file) / 2);
     EXPECT_FALSE(mxmidi::leanSoundFontPresets(file, kStamp));
     EXPECT_FALSE(mxmidi::leanSoundFontPresets(cache.path() + "/absent.sf2", kStamp));
-    EXPECT_EQ(mxmidi::leanSoundFontFile("/a/font.sf2").rfind(cache.path() + "/tessarin/lean-", 0), 0u);
+    EXPECT_EQ(mxmidi::leanSoundFontFile("/a/font.sf2").rfind(cache.path() + "/tessarin/lean-", 0),
+              0u);
 }
 
 // Played presets reach the copy once the choice has held; played again, nothing changes.
@@ -227,9 +232,9 @@ TEST(LeanCopyKeeper, WritesThePlayedPresetsOnceTheyHaveHeld) {
 // a small part of its size.
 TEST(LeanSoundFont, SoundsExactlyAsTheWholeSoundFont) {
     int tried = 0;
-    for (const char* font : {"/usr/share/sounds/sf2/TimGM6mb.sf2",
-                             "/usr/share/sounds/sf2/FluidR3_GM.sf2",
-                             "/usr/share/sounds/sf3/MuseScore_General_Full.sf3"}) {
+    for (const char* font :
+         {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+          "/usr/share/sounds/sf3/MuseScore_General_Full.sf3"}) {
         if (!std::filesystem::exists(font)) continue;
         ++tried;
         SCOPED_TRACE(font);

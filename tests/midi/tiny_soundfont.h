@@ -36,12 +36,16 @@ struct Bytes {
         b += body;
         if (body.size() & 1) u8(0);
     }
-    void list(const char* type, const std::string& body) { chunk("LIST", std::string(type, 4) + body); }
+    void list(const char* type, const std::string& body) {
+        chunk("LIST", std::string(type, 4) + body);
+    }
 };
 
 inline constexpr int kSamplePoints[4] = {100, 80, 80, 60};
 
-inline int pointOf(int sample, int i) { return 1000 * (sample + 1) + i; }
+inline int pointOf(int sample, int i) {
+    return 1000 * (sample + 1) + i;
+}
 
 inline std::string build() {
     Bytes info, sdta, pdta, phdr, pbag, pmod, pgen, inst, ibag, imod, igen, shdr, smpl;

@@ -33,9 +33,9 @@ RUN_PACKAGES=(
   # toolchain
   g++ cmake make pkg-config
   # windows, JPEG, audio capture (ALSA, and its plugins that reach the desktop's sound server),
-  # reference tones
+  # reference tones (libsndfile decodes an SF3 SoundFont's samples for its lean copy)
   qt6-base-dev qt6-svg-dev libjpeg62-turbo-dev libasound2-dev libasound2-plugins
-  libfluidsynth-dev libpulse-dev timgm6mb-soundfont
+  libfluidsynth-dev libpulse-dev libsndfile1-dev timgm6mb-soundfont
   # artwork and fonts (DejaVu for the sharp and flat signs Liberation lacks)
   librsvg2-bin fonts-liberation fonts-dejavu-core
   # the Debian package: dependencies of its libraries (dpkg-shlibdeps), file types (CPack)

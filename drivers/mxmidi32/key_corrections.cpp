@@ -56,7 +56,7 @@ bool completeFor(const PresetCorrections& preset) {
 // A synthesiser of its own that renders single keys into memory.
 class KeyCorrections::Measurer {
 public:
-    explicit Measurer(const std::string& soundFont) {
+    Measurer(const std::string& soundFont, const std::string& leanFont) : soundFont_(soundFont) {
         settings_ = new_fluid_settings();
         fluid_settings_setnum(settings_, "synth.sample-rate", kAudioRate);
         fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
@@ -65,7 +65,12 @@ public:
         fluid_settings_setint(settings_, "synth.polyphony", 16);
         fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
         synth_ = new_fluid_synth(settings_);
-        if (synth_ != nullptr) font_ = fluid_synth_sfload(synth_, soundFont.c_str(), 0);
+        if (synth_ == nullptr) return;
+        if (!leanFont.empty()) font_ = fluid_synth_sfload(synth_, leanFont.c_str(), 0);
+        if (font_ == FLUID_FAILED) {
+            font_ = fluid_synth_sfload(synth_, soundFont.c_str(), 0);
+            whole_ = font_;
+        }
     }
     ~Measurer() {
         if (synth_ != nullptr) delete_fluid_synth(synth_);
@@ -142,8 +147,14 @@ private:
     // and right_; false when the preset cannot be selected.
     bool play(int bank, int program, int key, double tuning, int frames) {
         if (std::pair{bank, program} != preset_) {
-            if (fluid_synth_program_select(synth_, 0, font_, bank, program) != FLUID_OK)
-                return false;
+            if (fluid_synth_program_select(synth_, 0, font_, bank, program) != FLUID_OK) {
+                // Not in the lean copy: from the whole SoundFont, loaded the first time.
+                if (whole_ == FLUID_FAILED)
+                    whole_ = fluid_synth_sfload(synth_, soundFont_.c_str(), 0);
+                if (whole_ == FLUID_FAILED || whole_ == font_ ||
+                    fluid_synth_program_select(synth_, 0, whole_, bank, program) != FLUID_OK)
+                    return false;
+            }
             preset_ = {bank, program};
         }
         double pitches[128];
@@ -176,15 +187,17 @@ private:
         return 1200.0 * std::log2(f / equalTempered(key));
     }
 
+    std::string soundFont_;
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
-    int font_ = FLUID_FAILED;
+    int font_ = FLUID_FAILED;   // the lean copy, or the whole SoundFont
+    int whole_ = FLUID_FAILED;  // the whole SoundFont once loaded
     std::pair<int, int> preset_{-1, -1};
     std::vector<float> left_, right_, mono_;
 };
 
-KeyCorrections::KeyCorrections(const std::string& soundFont)
-    : soundFont_(soundFont), stamp_(stampSoundFont(soundFont)) {
+KeyCorrections::KeyCorrections(const std::string& soundFont, const std::string& leanFont)
+    : soundFont_(soundFont), leanFont_(leanFont), stamp_(stampSoundFont(soundFont)) {
     if (stamp_) {
         cacheFile_ = pitchCacheFile(stamp_->path);
         table_ = loadPitchCache(cacheFile_, *stamp_);
@@ -281,7 +294,7 @@ void KeyCorrections::work() {
         const auto started = std::chrono::steady_clock::now();
         guard.unlock();
         if (!measurer) {
-            measurer = std::make_unique<Measurer>(soundFont_);
+            measurer = std::make_unique<Measurer>(soundFont_, leanFont_);
             if (!measurer->loaded()) {
                 guard.lock();
                 failed_ = true;

@@ -24,7 +24,9 @@ namespace mxmidi {
 class KeyCorrections {
 public:
     // Corrections for the SoundFont at `soundFont`; what the cache holds for it is read now.
-    explicit KeyCorrections(const std::string& soundFont);
+    // The keys are rendered from its lean copy `leanFont` when one is given (the same sound,
+    // far less to load), and from the SoundFont for the presets the copy lacks.
+    explicit KeyCorrections(const std::string& soundFont, const std::string& leanFont = {});
     // Stops measuring (what was measured is in the cache already).
     ~KeyCorrections();
 
@@ -60,6 +62,7 @@ private:
     void save();                   // under lock_
 
     std::string soundFont_;
+    std::string leanFont_;
     std::optional<SoundFontStamp> stamp_;
     std::string cacheFile_;
 

@@ -18,7 +18,9 @@
  *          A channel holds no program until it is given one; its first note without one takes
  *          General MIDI's default. Every pitched note sounds at its equal-tempered pitch
  *          (A4 = 440 Hz): the keys of each program in use are measured by rendering them, and
- *          the measurements are kept per SoundFont in $XDG_CACHE_HOME/tessarin/.
+ *          the measurements are kept per SoundFont in $XDG_CACHE_HOME/tessarin/. So is a lean
+ *          copy of the SoundFont with only the programs played so far, which later opens load
+ *          instead of the whole file (a program outside it is taken from the whole file).
  *   1 .. n-1: the ALSA sequencer ports that make sound (synthesisers, samplers, hardware MIDI
  *          ports), in the order ALSA lists them, never the kernel's pass-through ("Midi
  *          Through") nor ports that only take MIDI in; the list is taken by GetNumOutDevices.

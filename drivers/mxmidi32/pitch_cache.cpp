@@ -170,7 +170,8 @@ void writePitchCache(std::ostream& out, const SoundFontStamp& stamp, const Corre
     out << "end\n";
 }
 
-std::string pitchCacheFile(const std::string& soundFontPath) {
+std::string soundFontCacheFile(const std::string& soundFontPath, const char* kind,
+                               const char* extension) {
     std::string folder;
     if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && cache[0] == '/') {
         folder = cache;
@@ -179,10 +180,46 @@ std::string pitchCacheFile(const std::string& soundFontPath) {
     } else {
         return {};
     }
-    char name[64];
-    std::snprintf(name, sizeof name, "/tessarin/pitch-%016llx.txt",
-                  static_cast<unsigned long long>(hashOf(soundFontPath)));
-    return folder + name;
+    char name[32];
+    std::snprintf(name, sizeof name, "-%016llx", static_cast<unsigned long long>(hashOf(soundFontPath)));
+    return folder + "/tessarin/" + kind + name + extension;
+}
+
+std::string pitchCacheFile(const std::string& soundFontPath) {
+    return soundFontCacheFile(soundFontPath, "pitch", ".txt");
+}
+
+bool replaceFile(const std::string& file, const std::string& bytes, std::string& error) {
+    // The folder and its parent ($XDG_CACHE_HOME may not exist yet either).
+    const std::string folder = file.substr(0, file.rfind('/'));
+    const std::string parent = folder.substr(0, folder.rfind('/'));
+    ::mkdir(parent.c_str(), 0700);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const std::string temporary = file + "." + std::to_string(::getpid()) + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            error = std::strerror(errno);
+            return false;
+        }
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) {
+            error = "write failed";
+            out.close();
+            ::unlink(temporary.c_str());
+            return false;
+        }
+    }
+    if (::rename(temporary.c_str(), file.c_str()) != 0) {
+        error = std::strerror(errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 CorrectionTable loadPitchCache(const std::string& file, const SoundFontStamp& stamp) {
@@ -200,37 +237,11 @@ CorrectionTable loadPitchCache(const std::string& file, const SoundFontStamp& st
 void savePitchCache(const std::string& file, const SoundFontStamp& stamp,
                     const CorrectionTable& table) {
     if (file.empty()) return;
-    static std::once_flag once;
-    auto fail = [&](const std::string& what) {
-        complainOnce(once, "cannot keep the pitch cache " + file + ": " + what);
-    };
-    // The folder and its parent ($XDG_CACHE_HOME may not exist yet either).
-    const std::string folder = file.substr(0, file.rfind('/'));
-    const std::string parent = folder.substr(0, folder.rfind('/'));
-    ::mkdir(parent.c_str(), 0700);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        fail(std::strerror(errno));
-        return;
-    }
-    const std::string temporary = file + "." + std::to_string(::getpid()) + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            fail(std::strerror(errno));
-            return;
-        }
-        writePitchCache(out, stamp, table);
-        out.flush();
-        if (!out) {
-            fail("write failed");
-            out.close();
-            ::unlink(temporary.c_str());
-            return;
-        }
-    }
-    if (::rename(temporary.c_str(), file.c_str()) != 0) {
-        fail(std::strerror(errno));
-        ::unlink(temporary.c_str());
+    std::ostringstream text;
+    writePitchCache(text, stamp, table);
+    if (std::string error; !replaceFile(file, text.str(), error)) {
+        static std::once_flag once;
+        complainOnce(once, "cannot keep the pitch cache " + file + ": " + error);
     }
 }
 

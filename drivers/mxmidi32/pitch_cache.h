@@ -64,9 +64,18 @@ enum class CacheState {
 CacheState readPitchCache(std::istream& in, const SoundFontStamp& stamp, CorrectionTable& table);
 void writePitchCache(std::ostream& out, const SoundFontStamp& stamp, const CorrectionTable& table);
 
-// The cache file for a SoundFont: $XDG_CACHE_HOME/tessarin/pitch-<hash of the path>.txt, with
-// ~/.cache when XDG_CACHE_HOME is unset or not absolute. Empty when there is no home either.
+// A file this library keeps about a SoundFont: $XDG_CACHE_HOME/tessarin/<kind>-<hash of the
+// path><extension>, with ~/.cache when XDG_CACHE_HOME is unset or not absolute. Empty when there
+// is no home either.
+std::string soundFontCacheFile(const std::string& soundFontPath, const char* kind,
+                               const char* extension);
+
+// The cache file for a SoundFont's pitch corrections: pitch-<hash>.txt.
 std::string pitchCacheFile(const std::string& soundFontPath);
+
+// Replaces `file` in one step with `bytes` (written beside it, then renamed over it), creating
+// its folder and that folder's parent; false, with what failed in `error`, when it cannot.
+bool replaceFile(const std::string& file, const std::string& bytes, std::string& error);
 
 // Loads the table from the cache file, or leaves it empty. A damaged file gets one line on
 // standard error (once per process) and is treated as absent.

@@ -99,8 +99,9 @@ public:
         const double d2 = offset * offset / 2.0, d3 = offset * offset * offset / 6.0;
         Complex sum = 0.0;
         for (const Sums& s : sums_) {
-            const Complex inner(s.a.real() + offset * s.b.imag() - d2 * s.c.real() - d3 * s.d.imag(),
-                                s.a.imag() - offset * s.b.real() - d2 * s.c.imag() + d3 * s.d.real());
+            const Complex inner(
+                s.a.real() + offset * s.b.imag() - d2 * s.c.real() - d3 * s.d.imag(),
+                s.a.imag() - offset * s.b.real() - d2 * s.c.imag() + d3 * s.d.real());
             sum += phasor * inner;
             phasor *= step;
         }
@@ -176,7 +177,8 @@ double estimateFundamental(const float* samples, std::size_t count, double rate,
     const double gridOffset = (0.5 * (high - low) + bin) * toRadians;
     const double blockCost = std::max(1.0, static_cast<double>(count) * gridOffset / 0.2);
     const double gridCost = static_cast<double>(gridPoints) * blockCost;
-    const double transformCost = 6.0 * static_cast<double>(count) * std::log2(static_cast<double>(count));
+    const double transformCost =
+        6.0 * static_cast<double>(count) * std::log2(static_cast<double>(count));
 
     double peak = 0.0;
     const bool onGrid = gridCost <= transformCost;

@@ -24,6 +24,8 @@ constexpr int kDrumBank = 128;
 constexpr int kResetWaitMs = 40;
 // The output trim is brought up to date every this many frames (a little over 1 ms).
 constexpr int kTrimStepFrames = 64;
+// The lean copy is written again once the presets played have held this long.
+constexpr std::chrono::seconds kLeanCopySettle{2};
 
 // FluidSynth reports every audio output and SoundFont it fails to open on stderr. Those
 // failures are expected while looking for a device (and answered by this library's own
@@ -73,19 +75,35 @@ std::unique_ptr<SynthEngine> SynthEngine::create(const std::string& soundFont) {
         delete_fluid_settings(settings);
         return nullptr;
     }
-    // Without assigning presets to the channels: no channel holds a program yet.
-    const int font = fluid_synth_sfload(synth, soundFont.c_str(), 0);
-    if (font == FLUID_FAILED) {
+    // Without assigning presets to the channels: no channel holds a program yet. The lean copy
+    // when there is one for this very file, else (or should it not load) the whole SoundFont.
+    Fonts fonts;
+    fonts.soundFont = soundFont;
+    fonts.stamp = stampSoundFont(soundFont);
+    if (fonts.stamp) {
+        fonts.leanFile = leanSoundFontFile(fonts.stamp->path);
+        if (auto inCopy = leanSoundFontPresets(fonts.leanFile, *fonts.stamp)) {
+            fonts.leanLoaded = fluid_synth_sfload(synth, fonts.leanFile.c_str(), 0) != FLUID_FAILED;
+            if (fonts.leanLoaded) fonts.inCopy = std::move(*inCopy);
+        }
+    }
+    if (!fonts.leanLoaded && fluid_synth_sfload(synth, soundFont.c_str(), 0) == FLUID_FAILED) {
         delete_fluid_synth(synth);
         delete_fluid_settings(settings);
         return nullptr;
     }
-    return std::unique_ptr<SynthEngine>(new SynthEngine(settings, synth, font, soundFont));
+    return std::unique_ptr<SynthEngine>(new SynthEngine(settings, synth, std::move(fonts)));
 }
 
-SynthEngine::SynthEngine(fluid_settings_t* settings, fluid_synth_t* synth, int font,
-                         const std::string& soundFont)
-    : settings_(settings), synth_(synth), font_(font), corrections_(soundFont) {
+SynthEngine::SynthEngine(fluid_settings_t* settings, fluid_synth_t* synth, Fonts fonts)
+    : settings_(settings),
+      synth_(synth),
+      soundFont_(fonts.soundFont),
+      wholeLoaded_(!fonts.leanLoaded),
+      leanCopy_(fonts.stamp ? std::make_unique<LeanCopyKeeper>(*fonts.stamp, fonts.leanFile,
+                                                                fonts.inCopy, kLeanCopySettle)
+                            : nullptr),
+      corrections_(fonts.soundFont, fonts.leanLoaded ? fonts.leanFile : std::string()) {
     for (int channel = 0; channel < 16; ++channel) {
         fluid_synth_unset_program(synth_, channel);
         for (int key = 0; key < 128; ++key) tuning_[channel][key] = 100.0 * key;
@@ -113,14 +131,11 @@ bool SynthEngine::send(std::uint8_t status, std::uint8_t data1, std::uint8_t dat
             fluid_synth_key_pressure(synth_, channel, d1, d2);
             return true;
         case 0xB0:
+            if (d1 == 0) bankSelect_[channel] = d2;
             if (!tuningController(channel, d1, d2)) fluid_synth_cc(synth_, channel, d1, d2);
             return true;
         case 0xC0:
-            // With dynamic sample loading this loads the program's samples now (and lets go of
-            // the previous program's when no other channel holds it).
-            fluid_synth_program_change(synth_, channel, d1);
-            holdsProgram_[channel] = true;
-            wantHeldPresets();
+            selectProgram(channel, d1);
             return true;
         case 0xD0:
             fluid_synth_channel_pressure(synth_, channel, d1);
@@ -145,9 +160,7 @@ bool SynthEngine::noteOn(int channel, int key, int velocity) {
     }
     if (!holdsProgram_[channel]) {
         // General MIDI's default: program 0 (FluidSynth gives the drum channel its kit).
-        fluid_synth_program_change(synth_, channel, 0);
-        holdsProgram_[channel] = true;
-        wantHeldPresets();
+        selectProgram(channel, 0);
     }
     fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, channel);
     if (preset == nullptr) return false;  // no instrument: nothing would sound
@@ -170,6 +183,29 @@ bool SynthEngine::noteOn(int channel, int key, int velocity) {
     noteOffset_ = offset;
     ++notes_;
     return fluid_synth_noteon(synth_, channel, key, velocity) == FLUID_OK;
+}
+
+void SynthEngine::selectProgram(int channel, int program) {
+    // With dynamic sample loading this loads the program's samples now (and lets go of the
+    // previous program's when no other channel holds it).
+    fluid_synth_program_change(synth_, channel, program);
+    const int bank = channel == kDrumChannel ? kDrumBank : bankSelect_[channel];
+    const auto holds = [&] {
+        fluid_preset_t* p = fluid_synth_get_channel_preset(synth_, channel);
+        return p != nullptr && fluid_preset_get_banknum(p) == bank &&
+               fluid_preset_get_num(p) == program;
+    };
+    if (!wholeLoaded_ && !holds()) {
+        // Not in the lean copy (the synthesiser put another preset in its place): the whole
+        // SoundFont, on top of the copy, has it if anything does.
+        wholeLoaded_ = true;
+        if (fluid_synth_sfload(synth_, soundFont_.c_str(), 0) != FLUID_FAILED)
+            fluid_synth_program_change(synth_, channel, program);
+    }
+    holdsProgram_[channel] = true;
+    if (fluid_preset_t* p = fluid_synth_get_channel_preset(synth_, channel); p && leanCopy_)
+        leanCopy_->played(fluid_preset_get_banknum(p), fluid_preset_get_num(p));
+    wantHeldPresets();
 }
 
 bool SynthEngine::tuningController(int channel, int controller, int value) {

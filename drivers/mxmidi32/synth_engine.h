@@ -2,6 +2,10 @@
 // The embedded synthesiser itself: FluidSynth with a General MIDI SoundFont, rendering on
 // demand into the audio output's buffers.
 //
+// It loads the lean copy of the SoundFont (lean_soundfont.h) when there is one for that file:
+// only the presets this library played before. A program the copy lacks is taken from the whole
+// SoundFont, loaded then, and the copy is written again with it for the next start.
+//
 // A channel holds no program (and so keeps no samples in memory) until it is given one, or
 // until its first note, which takes General MIDI's default (program 0, or the standard drum
 // kit on channel 10). Every pitched note is placed at its equal-tempered pitch (A4 = 440 Hz):
@@ -19,18 +23,20 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "fine_trim.h"
 #include "key_corrections.h"
+#include "lean_copy_keeper.h"
 
 namespace mxmidi {
 
 class SynthEngine {
 public:
-    // Loads the SoundFont (only its preset list; samples come with the programs that use them).
-    // nullptr when it cannot be loaded.
+    // Loads the SoundFont's lean copy, or the SoundFont (only its preset list; samples come
+    // with the programs that use them). nullptr when it cannot be loaded.
     static std::unique_ptr<SynthEngine> create(const std::string& soundFont);
     ~SynthEngine();
 
@@ -48,9 +54,18 @@ public:
     void render(std::int16_t* interleaved, int frames);
 
 private:
-    SynthEngine(fluid_settings_t* settings, fluid_synth_t* synth, int font,
-                const std::string& soundFont);
+    struct Fonts {
+        std::string soundFont;
+        std::optional<SoundFontStamp> stamp;
+        std::string leanFile;
+        PresetSet inCopy;
+        bool leanLoaded = false;
+    };
+    SynthEngine(fluid_settings_t* settings, fluid_synth_t* synth, Fonts fonts);
     bool noteOn(int channel, int key, int velocity);
+    // Gives the channel the program (of the bank selected on it), from the whole SoundFont when
+    // the lean copy lacks it.
+    void selectProgram(int channel, int program);
     void wantHeldPresets();
     void tuneKey(int channel, int key, double pitch);
     // A controller that selects or sets a channel's tuning; true when the engine took it.
@@ -60,8 +75,11 @@ private:
 
     fluid_settings_t* settings_;
     fluid_synth_t* synth_;
-    int font_;
+    std::string soundFont_;
+    bool wholeLoaded_;  // the whole SoundFont, not only its lean copy
+    std::unique_ptr<LeanCopyKeeper> leanCopy_;
     KeyCorrections corrections_;
+    std::array<int, 16> bankSelect_{};  // bank select (controller 0) as sent on each channel
     std::array<bool, 16> holdsProgram_{};
     // Each channel's key tuning (cents per key) as last handed to the synthesiser.
     std::array<std::array<double, 128>, 16> tuning_{};

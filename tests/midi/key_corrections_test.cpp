@@ -2,6 +2,8 @@
 // SoundFont: what it measures first, that each key is in the cache as soon as it is measured (so
 // that a stopped program resumes), and that it measures gently.
 
+#include "key_corrections.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <time.h>
@@ -13,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "key_corrections.h"
 #include "key_order.h"
 #include "pitch_cache.h"
 

@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "driver_session.h"
+#include "lean_soundfont.h"
 #include "maxmidi.h"
 #include "pitch_cache.h"
 #include "saida_midi.h"
@@ -320,6 +321,78 @@ TEST(PitchCorrections, FollowTheSoundFontAndSurviveABadCache) {
     said = testing::internal::GetCapturedStderr();
     EXPECT_LE(std::fabs(unwritable), kAllowedCents);
     EXPECT_LE(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+namespace {
+
+// Plays `key` on a channel given `program` (after the tuner's own programs on channel 0) and
+// holds the output open `holdMs` after its sound began; whether it sounded.
+bool programSounds(const std::string& file, int program, int key, int holdMs) {
+    TMaxMidi lib(nullptr, kDriver);
+    TMaxMidiOut out;
+    out.setMaxMidi(&lib);
+    if (!out.Open(-1, 78624)) return false;
+    selectProgramsAsTheTuner(out);
+    out.Put(MIDIEVENT{0, 0xC1, static_cast<std::uint8_t>(program), 0, 0});
+    const long from = fileFrames(file);
+    const bool put = out.Put(MIDIEVENT{0, 0x91, static_cast<std::uint8_t>(key), 127, 0});
+    const long onset = waitForOnset(file, from, 30.0);
+    const bool held = onset >= 0 && waitForFrames(file, onset + ms(holdMs));
+    out.Reset();
+    out.Close();
+    return put && held;
+}
+
+}  // namespace
+
+// The synthesiser writes a lean copy of the SoundFont with the presets it played, loads that on
+// the next start (here proven by the SoundFont itself being unreadable by then, its size and
+// time kept), still plays in tune from it, and takes a program the copy lacks from the whole
+// SoundFont, adding it to the copy for the start after.
+TEST(LeanCopy, TheNextStartPlaysFromTheCopyAndAProgramOutsideItStillSounds) {
+    const std::string original = smallestSoundFont();
+    if (original.empty()) GTEST_SKIP() << "no SoundFont installed";
+    Watchdog watchdog(std::chrono::seconds(180));
+    TemporaryFolder folder;
+    Environment environment;
+    const std::string font = folder / "font.sf2";
+    std::filesystem::copy_file(original, font);
+    environment.set("MXMIDI32_SOUNDFONT", font);
+    environment.set("MXMIDI32_AUDIO_FILE", folder / "render.raw");
+    environment.set("XDG_CACHE_HOME", folder / "cache");
+    const auto stamp = mxmidi::stampSoundFont(font);
+    ASSERT_TRUE(stamp);
+    const std::string copy = mxmidi::leanSoundFontFile(stamp->path);
+
+    // A first start: the whole SoundFont, and the copy written once the programs have held.
+    std::vector<Played> played;
+    render(folder / "render.raw", {40, 45, 50}, played);
+    const auto first = mxmidi::leanSoundFontPresets(copy, *stamp);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->count({0, 24}), 1u);
+
+    // The organ is not in the copy: it plays all the same, and joins the copy.
+    EXPECT_TRUE(programSounds(folder / "render.raw", 19, 60, 2600));
+    const auto second = mxmidi::leanSoundFontPresets(copy, *stamp);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->count({0, 19}), 1u);
+    EXPECT_EQ(second->count({0, 24}), 1u);
+
+    // The SoundFont's bytes gone but for its first twelve (it still looks like one), its size
+    // and time as they were: only the copy can play.
+    const auto time = std::filesystem::last_write_time(font);
+    {
+        std::fstream file(font, std::ios::binary | std::ios::in | std::ios::out);
+        file.seekp(12);
+        file << std::string(static_cast<std::size_t>(stamp->size) - 12, '\0');
+    }
+    std::filesystem::last_write_time(font, time);
+    ASSERT_EQ(*mxmidi::stampSoundFont(font), *stamp);
+    played.clear();
+    const std::vector<double> x = render(folder / "render.raw", {40, 64}, played);
+    for (const auto& [key, cents] : errors(x, played))
+        EXPECT_LE(std::fabs(cents), kAllowedCents) << "key " << key;
+    EXPECT_TRUE(programSounds(folder / "render.raw", 19, 60, 200));
 }
 
 // A file that starts like a SoundFont but is not one: the device opens (the check at opening is

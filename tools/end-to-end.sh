@@ -420,7 +420,8 @@ if kill -0 "$programa" 2>/dev/null && pele; then
   sox "${partes[@]}" "$tmp/automatica.wav" 2>/dev/null
   echo "end-to-end: automatic string, the six strings shuffled, A2 40 cents sharp, two halfway notes:"
   # Read the neck as fast as the screen allows while the notes play; meanwhile count the
-  # streams the tuner itself plays into the sound server (a reference note would be one).
+  # streams the tuner itself plays into the sound server (a reference note would be one; its
+  # synthesiser's stream, corked while quiet, plays nothing).
   rm -rf "$tmp/neck" && mkdir -p "$tmp/neck"
   tocar "$tmp/automatica.wav"
   inicio=$(date +%s%N)
@@ -430,7 +431,9 @@ if kill -0 "$programa" 2>/dev/null && pele; then
     [ $(((agora - inicio) / 1000000)) -lt 28000 ] || break
     import -display "$DISPLAY" -window "$principal" -crop 130x120+95+330 +repage \
       "$tmp/neck/$(((agora - inicio) / 1000000)).png" 2>/dev/null || true
-    n=$(pactl list sink-inputs 2>/dev/null | grep -c 'application.process.binary = "tessarin"' || true)
+    n=$(pactl list sink-inputs 2>/dev/null | awk '/^Sink Input #/ { playing = 0 }
+      /Corked: no/ { playing = 1 }
+      /application.process.binary = "tessarin"/ && playing { n++ } END { print n + 0 }' || true)
     fluxos=$((fluxos + n))
   done
   # The selected string is drawn in orange: the column of the neck with the most orange pixels.

@@ -257,19 +257,14 @@ void TformAfinacoes::editarEGuardar(const Afinacao& inicial, int indice) {
         if (editor.exec() == QDialog::Accepted) nova = editor.afinacao();
     }
     if (!nova) return;
-    try {
+    const bool guardada = guardar([&] {
         if (indice < 0) {
             indice = gerenciadorAfinacoes_->adicionar(*nova);
         } else {
             gerenciadorAfinacoes_->substituir(indice, *nova);
         }
-    } catch (const Exception& erro) {
-        avisar("erroSalvar", cp1252::fromUtf8(erro.message()));
-        return;
-    }
-    alterada_ = true;
-    preencherLista();
-    selecionarIndice(indice);
+    });
+    if (guardada) selecionarIndice(indice);
 }
 
 void TformAfinacoes::btnNovaClick() {
@@ -285,23 +280,34 @@ void TformAfinacoes::btnCopiarClick() {
     editarEGuardar(gerenciadorAfinacoes_->getAfinacao(selecionada), -1);
 }
 
-void TformAfinacoes::btnEditarClick() {
+int TformAfinacoes::selecionadaDoUsuario() {
     const int selecionada = indiceSelecionado();
-    if (selecionada < 0) return;
-    if (!gerenciadorAfinacoes_->doUsuario(selecionada)) {
-        avisar("erroFabrica");
-        return;
+    if (selecionada < 0 || gerenciadorAfinacoes_->doUsuario(selecionada)) return selecionada;
+    avisar("erroFabrica");
+    return -1;
+}
+
+bool TformAfinacoes::guardar(const std::function<void()>& mudanca) {
+    try {
+        mudanca();
+    } catch (const Exception& erro) {
+        avisar("erroSalvar", cp1252::fromUtf8(erro.message()));
+        return false;
     }
+    alterada_ = true;
+    preencherLista();
+    return true;
+}
+
+void TformAfinacoes::btnEditarClick() {
+    const int selecionada = selecionadaDoUsuario();
+    if (selecionada < 0) return;
     editarEGuardar(gerenciadorAfinacoes_->getAfinacao(selecionada), selecionada);
 }
 
 void TformAfinacoes::btnExcluirClick() {
-    const int selecionada = indiceSelecionado();
+    const int selecionada = selecionadaDoUsuario();
     if (selecionada < 0) return;
-    if (!gerenciadorAfinacoes_->doUsuario(selecionada)) {
-        avisar("erroFabrica");
-        return;
-    }
     const QString pergunta = qtexto(textoIdioma("perguntaExcluir"))
                                  .replace(QStringLiteral("%1"),
                                           qtexto(gerenciadorAfinacoes_->getAfinacao(selecionada)
@@ -309,15 +315,7 @@ void TformAfinacoes::btnExcluirClick() {
     const bool sim = confirmar_ ? confirmar_(pergunta)
                                 : QMessageBox::question(this, windowTitle(), pergunta) ==
                                       QMessageBox::Yes;
-    if (!sim) return;
-    try {
-        gerenciadorAfinacoes_->remover(selecionada);
-    } catch (const Exception& erro) {
-        avisar("erroSalvar", cp1252::fromUtf8(erro.message()));
-        return;
-    }
-    alterada_ = true;
-    preencherLista();
+    if (!sim || !guardar([&] { gerenciadorAfinacoes_->remover(selecionada); })) return;
     // The row that took its place, or the last one.
     selecionarIndice(std::min(selecionada, gerenciadorAfinacoes_->getNumeroAfinacoes() - 1));
 }

@@ -82,6 +82,12 @@ private:
     // The tuning index of the selected row, or -1.
     int indiceSelecionado() const;
     void selecionarIndice(int indice);
+    // The selected tuning's index when it is one of the user's; -1 when none is selected, or a
+    // shipped one (the user is told that those cannot be changed).
+    int selecionadaDoUsuario();
+    // Makes a change of the user's tunings (which saves them); on failure tells the user and
+    // returns false, the list as it was; otherwise lists the tunings again.
+    bool guardar(const std::function<void()>& mudanca);
     // Runs the editor on `inicial` and keeps the result (new or in place of `indice`).
     void editarEGuardar(const Afinacao& inicial, int indice);
     void avisar(const char* chave, const std::string& detalhe = {});
